@@ -1,0 +1,284 @@
+#include "harness/harness.h"
+
+#include <thread>
+
+namespace harness {
+
+bool waitUntil(const std::function<bool()> &condition, Millis wait, Millis step) {
+    auto deadline = std::chrono::steady_clock::now() + wait;
+    for (;;) {
+        if (condition())
+            return true;
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(step);
+    }
+}
+
+std::string quoteArg(const std::string &arg) {
+    if (!arg.empty() && arg.find_first_of(" \t\"") == std::string::npos)
+        return arg;
+    std::string out = "\"";
+    std::size_t slashes = 0;
+    for (char c : arg) {
+        if (c == '\\') {
+            ++slashes;
+            continue;
+        }
+        if (c == '"')
+            out.append(slashes * 2 + 1, '\\');
+        else
+            out.append(slashes, '\\');
+        slashes = 0;
+        out += c;
+    }
+    // Backslashes before the closing quote are doubled so it stays a quote.
+    out.append(slashes * 2, '\\');
+    return out + "\"";
+}
+
+Process::Process(const std::string &exe, const std::vector<std::string> &args,
+                 const std::string &workdir) {
+    std::string cmd = quoteArg(exe);
+    for (const auto &a : args)
+        cmd += " " + quoteArg(a);
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    if (!CreateProcessA(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        workdir.empty() ? nullptr : workdir.c_str(), &si, &info_))
+        info_ = {};
+    else
+        WaitForInputIdle(info_.hProcess, 5000);
+}
+
+Process::~Process() {
+    kill();
+    if (info_.hThread)
+        CloseHandle(info_.hThread);
+    if (info_.hProcess)
+        CloseHandle(info_.hProcess);
+}
+
+bool Process::running() const {
+    return info_.hProcess && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+std::optional<DWORD> Process::waitExit(Millis wait) {
+    if (!info_.hProcess)
+        return std::nullopt;
+    if (WaitForSingleObject(info_.hProcess, static_cast<DWORD>(wait.count())) != WAIT_OBJECT_0)
+        return std::nullopt;
+    DWORD code = 0;
+    GetExitCodeProcess(info_.hProcess, &code);
+    return code;
+}
+
+void Process::kill() {
+    if (running()) {
+        TerminateProcess(info_.hProcess, 255);
+        WaitForSingleObject(info_.hProcess, 5000);
+    }
+}
+
+namespace {
+
+struct EnumState {
+    DWORD pid;
+    std::string cls;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK collect(HWND wnd, LPARAM lp) {
+    auto *st = reinterpret_cast<EnumState *>(lp);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(wnd, &owner);
+    if (owner == st->pid && IsWindowVisible(wnd) &&
+        (st->cls.empty() || className(wnd) == st->cls))
+        st->found.push_back(wnd);
+    return TRUE;
+}
+
+void sendKeyInput(WORD vk, bool up) {
+    INPUT in{};
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = vk;
+    in.ki.wScan = static_cast<WORD>(MapVirtualKeyA(vk, 0));
+    switch (vk) {
+    case VK_LEFT: case VK_RIGHT: case VK_UP: case VK_DOWN: case VK_PRIOR: case VK_NEXT:
+    case VK_HOME: case VK_END: case VK_INSERT: case VK_DELETE:
+        in.ki.dwFlags |= KEYEVENTF_EXTENDEDKEY;
+        break;
+    default:
+        break;
+    }
+    if (up)
+        in.ki.dwFlags |= KEYEVENTF_KEYUP;
+    SendInput(1, &in, sizeof in);
+}
+
+void sendMouse(DWORD flags) {
+    INPUT in{};
+    in.type = INPUT_MOUSE;
+    in.mi.dwFlags = flags;
+    SendInput(1, &in, sizeof in);
+}
+
+} // namespace
+
+std::vector<HWND> windowsOf(DWORD pid, const std::string &cls) {
+    EnumState st{pid, cls, {}};
+    EnumWindows(collect, reinterpret_cast<LPARAM>(&st));
+    return st.found;
+}
+
+HWND waitWindow(DWORD pid, const std::string &cls, const std::string &wantTitle, Millis wait) {
+    HWND hit = nullptr;
+    waitUntil(
+        [&] {
+            for (HWND w : windowsOf(pid, cls))
+                if (wantTitle.empty() || title(w) == wantTitle) {
+                    hit = w;
+                    return true;
+                }
+            return false;
+        },
+        wait);
+    return hit;
+}
+
+std::string className(HWND wnd) {
+    char buf[256] = {};
+    GetClassNameA(wnd, buf, sizeof buf);
+    return buf;
+}
+
+std::string title(HWND wnd) {
+    // WM_GETTEXT reaches windows of other processes; GetWindowText may not.
+    char buf[2048] = {};
+    SendMessageTimeoutA(wnd, WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf),
+                        SMTO_ABORTIFHUNG, 2000, nullptr);
+    return buf;
+}
+
+RECT windowRect(HWND wnd) {
+    RECT r{};
+    GetWindowRect(wnd, &r);
+    return r;
+}
+
+RECT clientRectOnScreen(HWND wnd) {
+    RECT r{};
+    GetClientRect(wnd, &r);
+    POINT tl{r.left, r.top}, br{r.right, r.bottom};
+    ClientToScreen(wnd, &tl);
+    ClientToScreen(wnd, &br);
+    return RECT{tl.x, tl.y, br.x, br.y};
+}
+
+std::string messageBoxText(HWND box) {
+    HWND text = GetDlgItem(box, 0xFFFF);
+    return text ? title(text) : std::string();
+}
+
+bool hasControl(HWND dialog, int id) { return GetDlgItem(dialog, id) != nullptr; }
+
+void pressButton(HWND dialog, int id) {
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+void openDialogChoose(HWND dialog, const std::string &path) {
+    SetDlgItemTextA(dialog, 0x47C, path.c_str());
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+}
+
+void openDialogCancel(HWND dialog) {
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+}
+
+std::string openDialogFileName(HWND dialog) {
+    HWND combo = GetDlgItem(dialog, 0x47C);
+    return combo ? title(combo) : std::string();
+}
+
+void bringToFront(HWND wnd) {
+    SetForegroundWindow(wnd);
+    waitUntil([&] { return GetForegroundWindow() == wnd; }, Millis{2000});
+}
+
+void typeKey(HWND wnd, WORD vk) {
+    bringToFront(wnd);
+    sendKeyInput(vk, false);
+    sendKeyInput(vk, true);
+}
+
+void postKey(HWND wnd, WORD vk) {
+    LPARAM scan = static_cast<LPARAM>(MapVirtualKeyA(vk, 0)) << 16;
+    PostMessageA(wnd, WM_KEYDOWN, vk, 1 | scan);
+    PostMessageA(wnd, WM_KEYUP, vk, 1 | scan | (1u << 30) | (1u << 31));
+}
+
+void moveMouse(int x, int y) {
+    SetCursorPos(x, y);
+    sendMouse(MOUSEEVENTF_MOVE); // a real move event, so the target sees it
+}
+
+void mouseDown(bool right) { sendMouse(right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN); }
+void mouseUp(bool right) { sendMouse(right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP); }
+
+void click(int x, int y, bool right) {
+    moveMouse(x, y);
+    mouseDown(right);
+    mouseUp(right);
+}
+
+void drag(int fromX, int fromY, int toX, int toY) {
+    moveMouse(fromX, fromY);
+    mouseDown();
+    Sleep(50);
+    const int steps = 10;
+    for (int i = 1; i <= steps; ++i) {
+        moveMouse(fromX + (toX - fromX) * i / steps, fromY + (toY - fromY) * i / steps);
+        Sleep(20);
+    }
+    mouseUp();
+}
+
+std::vector<DWORD> screenPixels(const RECT &r) {
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    std::vector<DWORD> out;
+    if (w <= 0 || h <= 0)
+        return out;
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = -h; // top-down rows
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void *bits = nullptr;
+    HBITMAP dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (dib && bits) {
+        HGDIOBJ old = SelectObject(mem, dib);
+        BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+        GdiFlush();
+        const DWORD *px = static_cast<const DWORD *>(bits);
+        out.assign(px, px + static_cast<std::size_t>(w) * h);
+        for (DWORD &p : out)
+            p &= 0x00FFFFFF;
+        SelectObject(mem, old);
+    }
+    if (dib)
+        DeleteObject(dib);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+    return out;
+}
+
+DWORD screenPixel(int x, int y) {
+    auto px = screenPixels(RECT{x, y, x + 1, y + 1});
+    return px.empty() ? 0xFFFFFFFF : px[0];
+}
+
+} // namespace harness

@@ -1,0 +1,83 @@
+#include "support/test_support.h"
+
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace testsupport {
+
+ScratchDir::ScratchDir(const std::string &tag) {
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    static unsigned counter = 0;
+    for (;;) {
+        std::string p = std::string(temp) + "vst-" + tag + "-" +
+                        std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter);
+        if (CreateDirectoryA(p.c_str(), nullptr)) {
+            path_ = p;
+            return;
+        }
+        if (GetLastError() != ERROR_ALREADY_EXISTS)
+            throw std::runtime_error("cannot create " + p);
+    }
+}
+
+ScratchDir::~ScratchDir() { removeTree(path_); }
+
+void removeTree(const std::string &path) {
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((path + "\\*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = fd.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            std::string full = path + "\\" + name;
+            SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                removeTree(full);
+            else
+                DeleteFileA(full.c_str());
+        } while (FindNextFileA(h, &fd));
+        FindClose(h);
+    }
+    RemoveDirectoryA(path.c_str());
+}
+
+void writeFile(const std::string &path, const std::string &bytes) {
+    std::ofstream f(path, std::ios::binary);
+    f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!f)
+        throw std::runtime_error("cannot write " + path);
+}
+
+std::string readFile(const std::string &path) {
+    std::ifstream f(path, std::ios::binary);
+    std::ostringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+bool fileExists(const std::string &path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+int countGdiObjects() {
+    int n = 0;
+    for (UINT_PTR i = 1; i <= 0xFFFF; ++i)
+        if (GetObjectType(reinterpret_cast<HGDIOBJ>(i)) != 0)
+            ++n;
+    return n;
+}
+
+std::string hostPath(std::string p) {
+    if (!p.empty() && p[0] == '/') {
+        for (char &c : p)
+            if (c == '/')
+                c = '\\';
+        p = "Z:" + p;
+    }
+    return p;
+}
+
+} // namespace testsupport

@@ -1,0 +1,47 @@
+// Helpers shared by the tests: scratch folders, files, GDI object counts.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+// A fresh folder under the system temporary folder, removed with all its
+// contents when the object goes away. path() ends without a backslash.
+class ScratchDir {
+  public:
+    explicit ScratchDir(const std::string &tag = "t");
+    ~ScratchDir();
+    ScratchDir(const ScratchDir &) = delete;
+    ScratchDir &operator=(const ScratchDir &) = delete;
+    const std::string &path() const { return path_; }
+    std::string file(const std::string &name) const { return path_ + "\\" + name; }
+
+  private:
+    std::string path_;
+};
+
+void writeFile(const std::string &path, const std::string &bytes);
+std::string readFile(const std::string &path);
+bool fileExists(const std::string &path);
+void removeTree(const std::string &path);
+
+// Live GDI objects of this process: handles whose object type is known.
+int countGdiObjects();
+
+// A path that the build system wrote in Unix form, as Windows sees it
+// (Wine maps the Unix root to drive Z:); a Windows path is kept.
+std::string hostPath(std::string p);
+
+// The folder of bundled sample pictures, without a trailing backslash.
+inline std::string samplesDir() {
+#ifdef VISTORO_SAMPLES
+    return hostPath(VISTORO_SAMPLES);
+#else
+    return {};
+#endif
+}
+
+} // namespace testsupport

@@ -1,0 +1,147 @@
+// Move-only owners for platform handles, one per kind, plus scoped guards
+// that keep everything they need to undo. Every resource the program takes
+// is held by one of these, so it is released on every path.
+#pragma once
+
+#include <windows.h>
+#include <objidl.h>
+
+#include <utility>
+
+namespace vistoro {
+
+// Owns a handle of type H; Traits gives the empty value and the release call.
+template <class H, class Traits> class UniqueHandle {
+  public:
+    UniqueHandle() noexcept = default;
+    explicit UniqueHandle(H h) noexcept : h_(h) {}
+    UniqueHandle(const UniqueHandle &) = delete;
+    UniqueHandle &operator=(const UniqueHandle &) = delete;
+    UniqueHandle(UniqueHandle &&o) noexcept : h_(o.release()) {}
+    UniqueHandle &operator=(UniqueHandle &&o) noexcept {
+        if (this != &o)
+            reset(o.release());
+        return *this;
+    }
+    ~UniqueHandle() { reset(); }
+
+    H get() const noexcept { return h_; }
+    explicit operator bool() const noexcept { return h_ != Traits::empty(); }
+    // Hands the handle over; the owner forgets it.
+    H release() noexcept { return std::exchange(h_, Traits::empty()); }
+    void reset(H h = Traits::empty()) noexcept {
+        H old = std::exchange(h_, h);
+        if (old != Traits::empty())
+            Traits::close(old);
+    }
+    // For calls that write a handle through a pointer.
+    H *put() noexcept {
+        reset();
+        return &h_;
+    }
+
+  private:
+    H h_ = Traits::empty();
+};
+
+template <class H, auto Close> struct NullTraits {
+    static constexpr H empty() noexcept { return nullptr; }
+    static void close(H h) noexcept { Close(h); }
+};
+
+inline void deleteGdiObject(HGDIOBJ h) noexcept { ::DeleteObject(h); }
+inline void deleteDc(HDC h) noexcept { ::DeleteDC(h); }
+inline void freeGlobal(HGLOBAL h) noexcept { ::GlobalFree(h); }
+inline void destroyIcon(HICON h) noexcept { ::DestroyIcon(h); }
+inline void destroyMenu(HMENU h) noexcept { ::DestroyMenu(h); }
+inline void closeHandle(HANDLE h) noexcept { ::CloseHandle(h); }
+inline void releaseUnknown(IUnknown *p) noexcept { p->Release(); }
+
+using UniqueBitmap = UniqueHandle<HBITMAP, NullTraits<HBITMAP, deleteGdiObject>>;
+using UniqueBrush = UniqueHandle<HBRUSH, NullTraits<HBRUSH, deleteGdiObject>>;
+using UniquePalette = UniqueHandle<HPALETTE, NullTraits<HPALETTE, deleteGdiObject>>;
+using UniqueFont = UniqueHandle<HFONT, NullTraits<HFONT, deleteGdiObject>>;
+using UniqueDC = UniqueHandle<HDC, NullTraits<HDC, deleteDc>>;
+using UniqueGlobal = UniqueHandle<HGLOBAL, NullTraits<HGLOBAL, freeGlobal>>;
+using UniqueIcon = UniqueHandle<HICON, NullTraits<HICON, destroyIcon>>;
+using UniqueMenu = UniqueHandle<HMENU, NullTraits<HMENU, destroyMenu>>;
+using UniqueStream = UniqueHandle<IStream *, NullTraits<IStream *, releaseUnknown>>;
+
+// Kernel handles whose empty value is INVALID_HANDLE_VALUE.
+template <auto Close> struct InvalidTraits {
+    static HANDLE empty() noexcept { return INVALID_HANDLE_VALUE; }
+    static void close(HANDLE h) noexcept { Close(h); }
+};
+inline void closeFind(HANDLE h) noexcept { ::FindClose(h); }
+using UniqueFind = UniqueHandle<HANDLE, InvalidTraits<closeFind>>;
+using UniqueFile = UniqueHandle<HANDLE, InvalidTraits<closeHandle>>;
+using UniqueKernelHandle = UniqueHandle<HANDLE, NullTraits<HANDLE, closeHandle>>;
+
+// GetDC/ReleaseDC: keeps the window so the release has what it needs.
+class WindowDC {
+  public:
+    explicit WindowDC(HWND wnd) noexcept : wnd_(wnd), dc_(::GetDC(wnd)) {}
+    WindowDC(const WindowDC &) = delete;
+    WindowDC &operator=(const WindowDC &) = delete;
+    ~WindowDC() {
+        if (dc_)
+            ::ReleaseDC(wnd_, dc_);
+    }
+    HDC get() const noexcept { return dc_; }
+    explicit operator bool() const noexcept { return dc_ != nullptr; }
+
+  private:
+    HWND wnd_;
+    HDC dc_;
+};
+
+// BeginPaint/EndPaint.
+class PaintScope {
+  public:
+    explicit PaintScope(HWND wnd) noexcept : wnd_(wnd) { dc_ = ::BeginPaint(wnd, &ps_); }
+    PaintScope(const PaintScope &) = delete;
+    PaintScope &operator=(const PaintScope &) = delete;
+    ~PaintScope() { ::EndPaint(wnd_, &ps_); }
+    HDC dc() const noexcept { return dc_; }
+    const PAINTSTRUCT &info() const noexcept { return ps_; }
+
+  private:
+    HWND wnd_;
+    PAINTSTRUCT ps_{};
+    HDC dc_;
+};
+
+// SelectObject with the previous selection restored at scope end.
+class SelectGuard {
+  public:
+    SelectGuard(HDC dc, HGDIOBJ obj) noexcept : dc_(dc), old_(::SelectObject(dc, obj)) {}
+    SelectGuard(const SelectGuard &) = delete;
+    SelectGuard &operator=(const SelectGuard &) = delete;
+    ~SelectGuard() {
+        if (old_ && old_ != HGDI_ERROR)
+            ::SelectObject(dc_, old_);
+    }
+
+  private:
+    HDC dc_;
+    HGDIOBJ old_;
+};
+
+// GlobalLock/GlobalUnlock.
+class GlobalLockGuard {
+  public:
+    explicit GlobalLockGuard(HGLOBAL h) noexcept : h_(h), p_(::GlobalLock(h)) {}
+    GlobalLockGuard(const GlobalLockGuard &) = delete;
+    GlobalLockGuard &operator=(const GlobalLockGuard &) = delete;
+    ~GlobalLockGuard() {
+        if (p_)
+            ::GlobalUnlock(h_);
+    }
+    void *get() const noexcept { return p_; }
+
+  private:
+    HGLOBAL h_;
+    void *p_;
+};
+
+} // namespace vistoro

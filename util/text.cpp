@@ -1,0 +1,158 @@
+#include "util/text.h"
+
+#include <windows.h>
+
+namespace vistoro {
+namespace {
+
+bool isUtf8CodePage() noexcept { return ::GetACP() == CP_UTF8; }
+
+std::wstring toWide(std::string_view s, UINT cp) {
+    if (s.empty())
+        return {};
+    int n = ::MultiByteToWideChar(cp, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
+    std::wstring w(static_cast<std::size_t>(n), L'\0');
+    ::MultiByteToWideChar(cp, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
+    return w;
+}
+
+std::string toNarrow(std::wstring_view w, UINT cp) {
+    if (w.empty())
+        return {};
+    int n = ::WideCharToMultiByte(cp, 0, w.data(), static_cast<int>(w.size()), nullptr, 0,
+                                  nullptr, nullptr);
+    std::string s(static_cast<std::size_t>(n), '\0');
+    ::WideCharToMultiByte(cp, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr,
+                          nullptr);
+    return s;
+}
+
+// Maps one well-formed sequence (or, on a single-byte code page, one byte)
+// through the platform's case tables.
+std::string mapCase(std::string_view piece, bool upper, UINT cp) {
+    std::wstring w = toWide(piece, cp);
+    if (upper)
+        ::CharUpperBuffW(w.data(), static_cast<DWORD>(w.size()));
+    else
+        ::CharLowerBuffW(w.data(), static_cast<DWORD>(w.size()));
+    std::string out = toNarrow(w, cp);
+    return out.empty() ? std::string(piece) : out;
+}
+
+std::string changeCase(std::string_view s, bool upper) {
+    const bool utf8 = isUtf8CodePage();
+    const UINT cp = utf8 ? CP_UTF8 : CP_ACP;
+    std::string out;
+    out.reserve(s.size());
+    for (std::size_t i = 0; i < s.size();) {
+        unsigned char c = static_cast<unsigned char>(s[i]);
+        if (c < 0x80) {
+            if (upper && c >= 'a' && c <= 'z')
+                c = static_cast<unsigned char>(c - 32);
+            else if (!upper && c >= 'A' && c <= 'Z')
+                c = static_cast<unsigned char>(c + 32);
+            out += static_cast<char>(c);
+            ++i;
+            continue;
+        }
+        std::size_t len = utf8 ? utf8SequenceAt(s, i) : 1;
+        if (len == 0) { // a stray byte: kept as it is
+            out += s[i++];
+            continue;
+        }
+        out += mapCase(s.substr(i, len), upper, cp);
+        i += len;
+    }
+    return out;
+}
+
+} // namespace
+
+std::string trim(std::string_view s) {
+    auto b = s.find_first_not_of(' ');
+    if (b == std::string_view::npos)
+        return {};
+    auto e = s.find_last_not_of(' ');
+    return std::string(s.substr(b, e - b + 1));
+}
+
+std::size_t utf8SequenceAt(std::string_view s, std::size_t i) noexcept {
+    auto at = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+    unsigned char c = at(i);
+    if (c < 0x80)
+        return 1;
+    std::size_t len;
+    unsigned cp;
+    if (c >= 0xC2 && c <= 0xDF) {
+        len = 2;
+        cp = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        len = 3;
+        cp = c & 0x0F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        len = 4;
+        cp = c & 0x07;
+    } else {
+        return 0;
+    }
+    if (i + len > s.size())
+        return 0;
+    for (std::size_t k = 1; k < len; ++k) {
+        if ((at(i + k) & 0xC0) != 0x80)
+            return 0;
+        cp = (cp << 6) | (at(i + k) & 0x3F);
+    }
+    // Overlong forms, surrogates and values past U+10FFFF are not well-formed.
+    if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+        (cp >= 0xD800 && cp <= 0xDFFF))
+        return 0;
+    return len;
+}
+
+bool isWellFormedUtf8(std::string_view s) noexcept {
+    for (std::size_t i = 0; i < s.size();) {
+        std::size_t len = utf8SequenceAt(s, i);
+        if (len == 0)
+            return false;
+        i += len;
+    }
+    return true;
+}
+
+bool hasHighByte(std::string_view s) noexcept {
+    for (char c : s)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return true;
+    return false;
+}
+
+std::string lowerText(std::string_view s) { return changeCase(s, false); }
+std::string upperText(std::string_view s) { return changeCase(s, true); }
+
+std::string leftChars(std::string_view s, std::size_t n) {
+    const bool utf8 = isUtf8CodePage();
+    std::size_t i = 0;
+    for (std::size_t count = 0; i < s.size() && count < n; ++count) {
+        std::size_t len = 1;
+        if (utf8) {
+            len = utf8SequenceAt(s, i);
+            if (len == 0)
+                len = 1;
+        } else if (::IsDBCSLeadByte(static_cast<BYTE>(s[i])) && i + 1 < s.size()) {
+            len = 2;
+        }
+        i += len;
+    }
+    return std::string(s.substr(0, i));
+}
+
+std::wstring widen(std::string_view s) {
+    if (hasHighByte(s) && isWellFormedUtf8(s))
+        return toWide(s, CP_UTF8);
+    return toWide(s, CP_ACP);
+}
+
+std::string narrowUtf8(std::wstring_view w) { return toNarrow(w, CP_UTF8); }
+std::string narrowAcp(std::wstring_view w) { return toNarrow(w, CP_ACP); }
+
+} // namespace vistoro
