@@ -5,6 +5,8 @@
 #include <new>
 #include <stdexcept>
 
+#include <windows.h>
+
 namespace vistoro {
 namespace {
 
@@ -143,6 +145,42 @@ bool recoveryPoint(const std::function<void()> &operation) noexcept {
         }
         return false;
     }
+}
+
+namespace {
+std::vector<std::function<void()>> &shutdownStack() {
+    static std::vector<std::function<void()>> routines;
+    return routines;
+}
+void runShutdownsDownTo(std::size_t depth) noexcept {
+    auto &stack = shutdownStack();
+    while (stack.size() > depth) {
+        auto routine = std::move(stack.back());
+        stack.pop_back();
+        try {
+            if (routine)
+                routine();
+        } catch (...) {
+            // Clean-up never raises.
+        }
+    }
+}
+} // namespace
+
+ShutdownRoutine::ShutdownRoutine(std::function<void()> routine) {
+    shutdownStack().push_back(std::move(routine));
+}
+
+ShutdownRoutine::~ShutdownRoutine() {
+    // Routines registered later are unwound first; ours is then on top.
+    auto &stack = shutdownStack();
+    if (!stack.empty())
+        runShutdownsDownTo(stack.size() - 1);
+}
+
+void quitProgram(unsigned exitCode) noexcept {
+    runShutdownsDownTo(0);
+    ::ExitProcess(exitCode);
 }
 
 } // namespace vistoro

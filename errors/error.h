@@ -81,4 +81,17 @@ bool recoveryPoint(const std::function<void()> &operation) noexcept;
 // Turns the exception in flight into an error object for the handler.
 ErrorObject errorFromCurrentException();
 
+// Shut-down routines: registered by the entry point's scoped start-up
+// objects, run once each in reverse order, either when the object goes out
+// of scope or when quitProgram ends the process early.
+class ShutdownRoutine {
+  public:
+    explicit ShutdownRoutine(std::function<void()> routine);
+    ShutdownRoutine(const ShutdownRoutine &) = delete;
+    ShutdownRoutine &operator=(const ShutdownRoutine &) = delete;
+    ~ShutdownRoutine();
+};
+// Runs every registered shut-down routine and ends the process.
+[[noreturn]] void quitProgram(unsigned exitCode) noexcept;
+
 } // namespace vistoro

@@ -129,21 +129,31 @@ bool hasHighByte(std::string_view s) noexcept {
 std::string lowerText(std::string_view s) { return changeCase(s, false); }
 std::string upperText(std::string_view s) { return changeCase(s, true); }
 
+namespace {
+// Bytes of the character at s[i]: a whole sequence, or one stray byte.
+std::size_t charLengthAt(std::string_view s, std::size_t i, bool utf8) {
+    if (utf8) {
+        std::size_t len = utf8SequenceAt(s, i);
+        return len ? len : 1;
+    }
+    return ::IsDBCSLeadByte(static_cast<BYTE>(s[i])) && i + 1 < s.size() ? 2 : 1;
+}
+} // namespace
+
 std::string leftChars(std::string_view s, std::size_t n) {
     const bool utf8 = isUtf8CodePage();
     std::size_t i = 0;
-    for (std::size_t count = 0; i < s.size() && count < n; ++count) {
-        std::size_t len = 1;
-        if (utf8) {
-            len = utf8SequenceAt(s, i);
-            if (len == 0)
-                len = 1;
-        } else if (::IsDBCSLeadByte(static_cast<BYTE>(s[i])) && i + 1 < s.size()) {
-            len = 2;
-        }
-        i += len;
-    }
+    for (std::size_t count = 0; i < s.size() && count < n; ++count)
+        i += charLengthAt(s, i, utf8);
     return std::string(s.substr(0, i));
+}
+
+std::size_t charCount(std::string_view s) {
+    const bool utf8 = isUtf8CodePage();
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < s.size(); ++count)
+        i += charLengthAt(s, i, utf8);
+    return count;
 }
 
 std::wstring widen(std::string_view s) {

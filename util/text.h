@@ -23,8 +23,9 @@ bool hasHighByte(std::string_view s) noexcept;
 std::string lowerText(std::string_view s);
 std::string upperText(std::string_view s);
 
-// The first n characters (not bytes) of s.
+// The first n characters (not bytes) of s, and the count of characters.
 std::string leftChars(std::string_view s, std::size_t n);
+std::size_t charCount(std::string_view s);
 
 // Conversions between the program's narrow text and UTF-16. A text that is
 // well-formed UTF-8 and has a high byte is read as UTF-8, any other as the

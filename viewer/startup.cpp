@@ -1,0 +1,113 @@
+#include "viewer/startup.h"
+
+#include "util/filedlg.h"
+#include "util/popmsg.h"
+#include "util/text.h"
+
+#include <windows.h>
+
+namespace vistoro {
+namespace {
+
+constexpr const char *kCaption = "ZELM Vistoro";
+constexpr const char *kImageFilter =
+    "Image files|*.bmp;*.emf;*.gif;*.ico;*.jpeg;*.jpg;*.png;*.tif;*.wmf";
+
+} // namespace
+
+std::string CurrentPath::full() const { return drive + "\\" + directory; }
+
+CurrentPath currentPath() {
+    DWORD need = ::GetCurrentDirectoryA(0, nullptr);
+    std::string dir(need, '\0');
+    DWORD got = ::GetCurrentDirectoryA(need, dir.data());
+    dir.resize(got < need ? got : 0);
+
+    CurrentPath cp;
+    if (dir.size() >= 2 && dir[0] == '\\' && dir[1] == '\\') {
+        // A UNC current directory: its share root stands for the drive.
+        auto server = dir.find('\\', 2);
+        auto share = server == std::string::npos ? server : dir.find('\\', server + 1);
+        cp.drive = dir.substr(0, share);
+        cp.directory = share == std::string::npos ? "" : dir.substr(share + 1);
+    } else if (dir.size() >= 2 && dir[1] == ':') {
+        cp.drive = dir.substr(0, 2);
+        std::size_t rest = dir.size() > 2 && dir[2] == '\\' ? 3 : 2;
+        cp.directory = dir.substr(rest);
+    } else {
+        cp.directory = dir.empty() || dir[0] != '\\' ? dir : dir.substr(1);
+    }
+    return cp;
+}
+
+std::string folderOf(const std::string &file) {
+    auto slash = file.rfind('\\');
+    if (slash == std::string::npos)
+        return "";
+    std::string dir = file.substr(0, slash + 1);
+    if (dir != "\\")
+        dir.pop_back();
+    return dir;
+}
+
+std::string nameOf(const std::string &file) {
+    auto slash = file.rfind('\\');
+    return slash == std::string::npos ? file : file.substr(slash + 1);
+}
+
+bool fileExists(const std::string &path) {
+    const DWORD attr = ::GetFileAttributesW(widen(path).c_str());
+    return attr != INVALID_FILE_ATTRIBUTES && !(attr & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::optional<StartState> settleStartFile(const std::string &argument) {
+    const CurrentPath here = currentPath();
+    std::string cFile = argument;
+
+    if (!trim(cFile).empty() && cFile.find('\\') == std::string::npos) {
+        std::string path = here.full();
+        if (path.back() != '\\')
+            path += '\\';
+        cFile = path + cFile;
+    }
+    if (trim(cFile).empty()) {
+        cFile = CGETFILE({.cFilter = kImageFilter,
+                          .cTitle = "Open an image file",
+                          .cInitDir = here.drive + "\\" + here.directory});
+        if (trim(cFile).empty())
+            return std::nullopt;
+    }
+
+    StartState st;
+    st.cFile = lowerText(cFile);
+    if (!trim(nameOf(st.cFile)).empty() && !fileExists(st.cFile)) {
+        POPMSG("File not found: " + st.cFile + ".", 1, kCaption);
+        return std::nullopt;
+    }
+    st.cDir = folderOf(st.cFile);
+
+    if (trim(nameOf(st.cFile)).empty()) {
+        st.aFiles = AFILE(st.cFile);
+        if (st.aFiles->empty()) {
+            // Nothing to show in the named folder: say so and end.
+            POPMSG("No image file found.", 1, kCaption);
+            return std::nullopt;
+        }
+        st.cFile = st.aFiles->front();
+        st.nIdx = 1;
+    }
+    return st;
+}
+
+} // namespace vistoro
+
+namespace vistoro {
+
+void MAIN(const std::string &cFile) {
+    std::optional<StartState> start = settleStartFile(cFile);
+    if (!start)
+        return;
+    // The viewing window takes over from here once it exists.
+}
+
+} // namespace vistoro

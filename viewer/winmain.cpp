@@ -1,2 +1,42 @@
+// The entry point: start-up in order (error handler, library, GDI+), then
+// MAIN, then the shut-down routines on every way out.
+#include "errors/handler.h"
+#include "imaging/gdiplus_session.h"
+#include "util/libinit.h"
+#include "util/text.h"
+#include "viewer/startup.h"
+
 #include <windows.h>
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return 0; }
+
+#include <shellapi.h>
+
+#include <string>
+
+namespace {
+
+// The first command-line argument, in the program's code page.
+std::string firstArgument() {
+    int count = 0;
+    LPWSTR *args = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    std::string first;
+    if (args && count > 1)
+        first = vistoro::narrowAcp(args[1]);
+    if (args)
+        ::LocalFree(args);
+    return first;
+}
+
+} // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    using namespace vistoro;
+    ERRORSYS();
+    recoveryPoint([] {
+        LIBSTARTUP();
+        ShutdownRoutine library(LIBSHUTDOWN);
+        GDIPLUSSTART();
+        ShutdownRoutine gdiplus(GDIPLUSEND);
+        MAIN(firstArgument());
+    });
+    return 0;
+}

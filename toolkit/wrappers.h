@@ -1,0 +1,58 @@
+// Thin wrappers of the window system, with the argument orders and result
+// shapes that the rest of the program relies on: rectangles are
+// {top, left, bottom, right}, points {row, col} = {y, x}.
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+#include <initializer_list>
+#include <optional>
+#include <string>
+
+namespace vistoro {
+
+struct Rect {
+    int top = 0, left = 0, bottom = 0, right = 0;
+    bool operator==(const Rect &) const = default;
+};
+struct Point {
+    int row = 0, col = 0; // y, x
+    bool operator==(const Point &) const = default;
+};
+
+// What SYSREFRESH consults: the toolkit's accelerator table with its window,
+// the table of non-modal dialogs (empty slots are nullptr) and the last key.
+struct ToolkitState {
+    static constexpr std::size_t kNonModalSlots = 1500;
+    HACCEL accelerators = nullptr;
+    HWND acceleratorWindow = nullptr;
+    std::array<HWND, kNonModalSlots> nonModal{};
+    HWND lastClaimer = nullptr; // the dialog that claimed the previous message
+    int lastKey = 0;
+    bool honourQuit = true;
+};
+ToolkitState &toolkitState();
+
+long NOR(std::initializer_list<long> values = {});
+void WNDCENTER(HWND wnd, HWND parent = nullptr);
+bool MOVEWINDOW(HWND wnd, int top, int left, int width = 0, int height = 0, bool repaint = false);
+Rect GETWNDRECT(HWND wnd);
+Point GETCURSORPOS();
+bool GETKEYSTATE(int virtualKey);
+Point CLIENTTOSCREEN(HWND wnd, Point &point);
+LONG_PTR SETCLASSLONG(HWND wnd, int index, LONG_PTR value);
+HICON LOADICON(HINSTANCE instance, const char *name);
+HICON LOADICON(HINSTANCE instance, int id);
+HINSTANCE GETINSTANCE();
+HWND GETDESKTOPWINDOW();
+HWND GETACTIVEWINDOW();
+bool TONE(int frequency, int ticks);
+int MESSAGEBOX(HWND owner, const std::string &text, const std::string &title, UINT flags);
+bool SYSREFRESH();
+
+// The new top-left corner that WNDCENTER would give a window of this size,
+// without moving it: lets a caller resize and centre in one move.
+Point centredOrigin(int width, int height, HWND parent = nullptr);
+
+} // namespace vistoro

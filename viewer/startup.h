@@ -1,0 +1,41 @@
+// Start-up: which image file is shown first.
+#pragma once
+
+#include "viewer/imagelist.h"
+
+#include <optional>
+#include <string>
+
+namespace vistoro {
+
+// The state that start-up hands to the viewing window.
+struct StartState {
+    std::string cFile;               // lower case
+    std::string cDir;                // its folder, without the trailing backslash
+    std::optional<ImageList> aFiles; // built only for a folder argument
+    int nIdx = 0;                    // 1-based position in aFiles
+};
+
+// The current path: drive prefix, "\" and the current directory.
+struct CurrentPath {
+    std::string drive;     // "c:"-style prefix; a UNC share root; or ""
+    std::string directory; // without drive and without leading backslash
+    std::string full() const;
+};
+CurrentPath currentPath();
+
+// Settles the first file from the command-line argument: asks with the
+// open-file dialog when there is none, tells about a missing file. Returns
+// nothing when the program is to end.
+std::optional<StartState> settleStartFile(const std::string &argument);
+
+// The folder part of a lower-case path, as the viewer keeps it.
+std::string folderOf(const std::string &file);
+// The text after the last backslash (the whole text when there is none).
+std::string nameOf(const std::string &file);
+bool fileExists(const std::string &path);
+
+// The program's entry operation.
+void MAIN(const std::string &cFile);
+
+} // namespace vistoro
