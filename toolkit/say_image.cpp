@@ -1,0 +1,214 @@
+// Static texts, images and bitmap buttons taken over from a dialog resource.
+#include "toolkit/controls.h"
+#include "toolkit/dialog.h"
+#include "util/handles.h"
+#include "util/text.h"
+
+namespace vistoro {
+namespace {
+
+// The platform classes that a dialog resource may name. Their own window
+// procedure does nothing special; the toolkit's link paints them.
+LRESULT CALLBACK plainControlProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+    return ::DefWindowProcW(wnd, msg, wp, lp);
+}
+
+void registerClass(const wchar_t *name, UINT styles) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    if (::GetClassInfoExW(::GetModuleHandleW(nullptr), name, &wc))
+        return;
+    wc = WNDCLASSEXW{};
+    wc.cbSize = sizeof wc;
+    wc.style = styles;
+    wc.lpfnWndProc = plainControlProc;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.hCursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = name;
+    ::RegisterClassExW(&wc);
+}
+
+HBITMAP loadResourceBitmap(const std::string &name) {
+    return static_cast<HBITMAP>(::LoadImageW(::GetModuleHandleW(nullptr), widen(name).c_str(),
+                                             IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+}
+
+HBITMAP loadFileBitmap(const std::string &file) {
+    return static_cast<HBITMAP>(::LoadImageW(nullptr, widen(file).c_str(), IMAGE_BITMAP, 0, 0,
+                                             LR_LOADFROMFILE | LR_CREATEDIBSECTION));
+}
+
+// Paints the bitmap at (x, y) in its own size, or stretched to w x h.
+void blit(HDC dc, HBITMAP bmp, int x, int y, int w = 0, int h = 0) {
+    BITMAP info{};
+    if (!::GetObjectW(bmp, sizeof info, &info))
+        return;
+    UniqueDC mem(::CreateCompatibleDC(dc));
+    if (!mem)
+        return;
+    SelectGuard sel(mem.get(), bmp);
+    if (w > 0 && h > 0) {
+        const int oldMode = ::SetStretchBltMode(dc, COLORONCOLOR);
+        ::StretchBlt(dc, x, y, w, h, mem.get(), 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
+        ::SetStretchBltMode(dc, oldMode);
+    } else {
+        ::BitBlt(dc, x, y, info.bmWidth, info.bmHeight, mem.get(), 0, 0, SRCCOPY);
+    }
+}
+
+} // namespace
+
+void registerControlClasses() {
+    registerClass(L"TImage", CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS);
+    registerClass(L"TBtnBmp", CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS);
+}
+
+TSay &TSay::Redefine(const TSayRedefine &a) {
+    auto c = std::make_unique<TSay>();
+    c->nId = a.nId;
+    c->l3D = false;
+    c->bGet = a.bText;
+    c->cPicture = a.cPicture;
+    c->cCaption = a.bText ? a.bText() : std::string();
+    TDialog *owner = a.oWnd ? dynamic_cast<TDialog *>(a.oWnd) : TDialog::windowDefault();
+    c->nClrText = a.nClrText ? a.nClrText : (owner ? std::optional(owner->nClrText) : std::nullopt);
+    c->setBackColor(a.nClrBack.value_or(::GetSysColor(COLOR_BTNFACE)));
+    c->lWantClick = false;
+    c->lAdjust = a.lAdjust;
+    c->lTransparent = a.lTransparent;
+    c->oFont = a.oFont;
+    c->Cargo = a.uCargo;
+    c->cClassName = "STATIC";
+    TSay &ref = *c;
+    place(std::move(c), a.oWnd);
+    return ref;
+}
+
+void TSay::Initiate(HWND hWndDlg) {
+    TControl::Initiate(hWndDlg);
+    if (!cCaption.empty()) {
+        ::SetWindowTextW(hWnd, widen(cCaption).c_str());
+    } else {
+        const int n = ::GetWindowTextLengthW(hWnd);
+        std::wstring w(static_cast<std::size_t>(n) + 1, L'\0');
+        const int got = ::GetWindowTextW(hWnd, w.data(), n + 1);
+        w.resize(static_cast<std::size_t>(got > 0 ? got : 0));
+        cCaption = narrowUtf8(w);
+    }
+}
+
+void TSay::Refresh() {
+    if (bGet)
+        cCaption = bGet();
+    if (hWnd)
+        ::SetWindowTextW(hWnd, widen(cCaption).c_str());
+}
+
+TImage::~TImage() {
+    if (hImg)
+        ::DeleteObject(hImg);
+}
+
+TImage &TImage::ReDefine(const TImageReDefine &a) {
+    auto c = std::make_unique<TImage>();
+    c->nId = a.nId;
+    c->bLClicked = a.bLClicked;
+    c->bRClicked = a.bRClicked;
+    c->lAdjust = a.lAdjust;
+    c->bWhen = a.bWhen;
+    c->bValid = a.bValid;
+    c->cClassName = "TImage";
+    if (a.cResName && !a.cResName->empty())
+        c->hImg = loadResourceBitmap(*a.cResName);
+    if (a.cImgFile && !a.cImgFile->empty()) {
+        c->cImgFile = *a.cImgFile;
+        if (HBITMAP h = loadFileBitmap(c->cImgFile)) {
+            if (c->hImg)
+                ::DeleteObject(c->hImg);
+            c->hImg = h;
+        }
+    }
+    registerControlClasses();
+    TImage &ref = *c;
+    place(std::move(c), a.oWnd);
+    return ref;
+}
+
+void TImage::Paint(HDC dc) {
+    callDefault(WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    if (!hImg)
+        return;
+    RECT rc{};
+    ::GetClientRect(hWnd, &rc);
+    if (lAdjust)
+        blit(dc, hImg, 0, 0, rc.right, rc.bottom);
+    else
+        blit(dc, hImg, 0, 0);
+}
+
+HookResult TImage::HandleEvent(UINT nMsg, WPARAM wp, LPARAM lp) {
+    switch (nMsg) {
+    case WM_PAINT: {
+        PaintScope paint(hWnd);
+        Paint(paint.dc());
+        return 0;
+    }
+    case WM_ERASEBKGND:
+        return 1; // erased by Paint, under the picture
+    case WM_LBUTTONDOWN:
+        return LButtonDown(static_cast<short>(HIWORD(lp)), static_cast<short>(LOWORD(lp)),
+                           static_cast<int>(wp), false);
+    case WM_RBUTTONDOWN:
+        return RButtonDown(static_cast<short>(HIWORD(lp)), static_cast<short>(LOWORD(lp)),
+                           static_cast<int>(wp));
+    default:
+        return TControl::HandleEvent(nMsg, wp, lp);
+    }
+}
+
+TBtnBmp::~TBtnBmp() {
+    if (hBitmap)
+        ::DeleteObject(hBitmap);
+}
+
+TBtnBmp &TBtnBmp::Redefine(const TBtnBmpRedefine &a) {
+    auto c = std::make_unique<TBtnBmp>();
+    c->nId = a.nId;
+    c->cClassName = "TBtnBmp";
+    if (a.cResName && !a.cResName->empty())
+        c->hBitmap = loadResourceBitmap(*a.cResName);
+    registerControlClasses();
+    TBtnBmp &ref = *c;
+    place(std::move(c), a.oWnd);
+    return ref;
+}
+
+HookResult TBtnBmp::HandleEvent(UINT nMsg, WPARAM wp, LPARAM lp) {
+    switch (nMsg) {
+    case WM_PAINT: {
+        // Borderless: the face colour, then the bitmap centred on it.
+        PaintScope paint(hWnd);
+        RECT rc{};
+        ::GetClientRect(hWnd, &rc);
+        ::FillRect(paint.dc(), &rc, ::GetSysColorBrush(COLOR_BTNFACE));
+        BITMAP info{};
+        if (hBitmap && ::GetObjectW(hBitmap, sizeof info, &info))
+            blit(paint.dc(), hBitmap, (rc.right - info.bmWidth) / 2,
+                 (rc.bottom - info.bmHeight) / 2);
+        return 0;
+    }
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_LBUTTONDBLCLK:
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+        return 0; // no action: a picture only
+    default:
+        return TControl::HandleEvent(nMsg, wp, lp);
+    }
+}
+
+} // namespace vistoro
