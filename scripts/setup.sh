@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   g++-mingw-w64-i686 cmake make googletest
-  wine wine32:i386 wine64 xvfb x11-apps xauth imagemagick
+  wine wine32:i386 wine64 xvfb x11-apps x11-utils xauth imagemagick
   libjpeg-turbo-progs poppler-utils
   cups cups-bsd printer-driver-cups-pdf libcups2:i386
 )

@@ -33,7 +33,10 @@ done
 # A silent prefix: no offer to install the .NET and HTML engines.
 WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1
 wineserver -w
-# Keep one Wine process alive so each test's program starts quickly.
+# Keep the Wine server alive between programs, and start the desktop helper
+# now with its output closed: started by the first test instead, it would
+# inherit that test's output pipe and keep the runner waiting on it.
 wineserver -p >/dev/null 2>&1 || true
+wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 
 "$@"

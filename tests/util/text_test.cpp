@@ -1,0 +1,51 @@
+#include "util/text.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+using namespace vistoro;
+
+TEST(Text, RunsWithTheUtf8CodePage) { EXPECT_EQ(GetACP(), 65001u); }
+
+TEST(Text, TrimRemovesOnlyOuterBlanks) {
+    EXPECT_EQ(trim("  my photo.jpg  "), "my photo.jpg");
+    EXPECT_EQ(trim("   "), "");
+    EXPECT_EQ(trim(std::string("a\0 ", 3)), std::string("a\0", 2));
+}
+
+TEST(Text, Utf8SequenceRecognition) {
+    EXPECT_EQ(utf8SequenceAt("\xC5\x8D", 0), 2u);         // ō
+    EXPECT_EQ(utf8SequenceAt("\xE2\x82\xAC", 0), 3u);     // €
+    EXPECT_EQ(utf8SequenceAt("\xF0\x9F\x93\xB7", 0), 4u); // camera
+    EXPECT_EQ(utf8SequenceAt("\x85", 0), 0u);             // stray DOS byte
+    EXPECT_EQ(utf8SequenceAt("\xC5", 0), 0u);             // cut short
+    EXPECT_EQ(utf8SequenceAt("\xC0\xAF", 0), 0u);         // overlong
+    EXPECT_EQ(utf8SequenceAt("\xED\xA0\x80", 0), 0u);     // surrogate
+    EXPECT_TRUE(isWellFormedUtf8("T\xC5\x8Dky\xC5\x8D"));
+    EXPECT_FALSE(isWellFormedUtf8("caff\x8A"));
+}
+
+TEST(Text, CaseMappingKeepsMultiByteTextWhole) {
+    EXPECT_EQ(lowerText("C:\\WORK\\A.JPG"), "c:\\work\\a.jpg");
+    EXPECT_EQ(lowerText("T\xC5\x8Cky\xC5\x8C.JPG"), "t\xC5\x8Dky\xC5\x8D.jpg"); // TŌkyŌ
+    EXPECT_EQ(lowerText("\xD0\xA4\xD0\x9E\xD0\xA2\xD0\x9E.PNG"),
+              "\xD1\x84\xD0\xBE\xD1\x82\xD0\xBE.png"); // ФОТО -> фото
+    EXPECT_EQ(upperText("jpg"), "JPG");
+    // A stray byte is no character of the code page: it stays as it is.
+    EXPECT_EQ(lowerText("A\x85Z"), "a\x85z");
+}
+
+TEST(Text, CharacterCountsNeverSplitASequence) {
+    const std::string s = "\xC5\x8D\xC5\x8D\xC5\x8Dx"; // ōōōx
+    EXPECT_EQ(charCount(s), 4u);
+    EXPECT_EQ(leftChars(s, 2), "\xC5\x8D\xC5\x8D");
+    EXPECT_EQ(leftChars(s, 10), s);
+    EXPECT_EQ(leftChars("abc", 0), "");
+}
+
+TEST(Text, WideningFollowsTheUtf8Rule) {
+    EXPECT_EQ(widen("T\xC5\x8Dky\xC5\x8D"), L"T\u014Dky\u014D");
+    EXPECT_EQ(widen("plain"), L"plain");
+    EXPECT_EQ(narrowUtf8(L"\u0424"), "\xD0\xA4");
+    EXPECT_EQ(widen(""), L"");
+}

@@ -1,0 +1,103 @@
+#include "toolkit/wrappers.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+using namespace vistoro;
+
+namespace {
+
+// A plain popup window to move around; destroyed at the end of the test.
+struct TestWindow {
+    HWND wnd;
+    TestWindow(int w, int h) {
+        wnd = CreateWindowExA(0, "STATIC", "t", WS_POPUP, 5, 5, w, h, nullptr, nullptr,
+                              GetModuleHandleA(nullptr), nullptr);
+    }
+    ~TestWindow() { DestroyWindow(wnd); }
+};
+
+} // namespace
+
+TEST(Wrappers, NorOrsItsArguments) {
+    EXPECT_EQ(static_cast<unsigned long>(NOR({static_cast<long>(0x80000000u), 0x00400000, 128})),
+              0x80400080ul);
+    EXPECT_EQ(NOR(), 0);
+}
+
+TEST(Wrappers, CentringOnTheDesktopTruncatesHalves) {
+    RECT desk;
+    GetWindowRect(GetDesktopWindow(), &desk);
+    TestWindow w(300, 201);
+    ASSERT_TRUE(w.wnd);
+    WNDCENTER(w.wnd);
+    const Rect r = GETWNDRECT(w.wnd);
+    EXPECT_EQ(r.left, desk.left + (desk.right - desk.left) / 2 - 150);
+    EXPECT_EQ(r.top, desk.top + (desk.bottom - desk.top) / 2 - 100);
+    if (desk.right - desk.left == 1920 && desk.bottom - desk.top == 1080) {
+        EXPECT_EQ(r.left, 810);
+        EXPECT_EQ(r.top, 440);
+    }
+    EXPECT_EQ(r.right - r.left, 300);
+    EXPECT_EQ(r.bottom - r.top, 201);
+    EXPECT_EQ(centredOrigin(300, 201), (Point{r.top, r.left}));
+}
+
+TEST(Wrappers, MoveWindowTakesTopThenLeftAndKeepsSize) {
+    TestWindow w(120, 80);
+    EXPECT_TRUE(MOVEWINDOW(w.wnd, 10, 20));
+    EXPECT_EQ(GETWNDRECT(w.wnd), (Rect{10, 20, 90, 140}));
+    EXPECT_TRUE(MOVEWINDOW(w.wnd, 30, 40, 50, 60, true));
+    EXPECT_EQ(GETWNDRECT(w.wnd), (Rect{30, 40, 90, 90}));
+    HWND gone = w.wnd;
+    DestroyWindow(gone);
+    w.wnd = nullptr;
+    EXPECT_FALSE(MOVEWINDOW(gone, 1, 1));
+    EXPECT_EQ(GETWNDRECT(nullptr), (Rect{}));
+}
+
+TEST(Wrappers, PointsAreRowThenColumn) {
+    SetCursorPos(100, 50);
+    EXPECT_EQ(GETCURSORPOS(), (Point{50, 100}));
+
+    TestWindow w(100, 100);
+    MOVEWINDOW(w.wnd, 200, 300);
+    Point p{5, 7};
+    const Point q = CLIENTTOSCREEN(w.wnd, p);
+    EXPECT_EQ(q, (Point{205, 307}));
+    EXPECT_EQ(p, q); // updated in place too
+}
+
+TEST(Wrappers, SysRefreshDrainsAndRepostsQuit) {
+    EXPECT_TRUE(SYSREFRESH()); // empty queue
+
+    TestWindow w(10, 10);
+    PostMessageA(w.wnd, WM_NULL, 0, 0);
+    PostQuitMessage(3);
+    EXPECT_FALSE(SYSREFRESH());
+    MSG msg;
+    ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
+    EXPECT_EQ(msg.wParam, 3u);
+    EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+}
+
+TEST(Wrappers, SysRefreshRemembersTheLastCharacter) {
+    TestWindow w(10, 10);
+    toolkitState().lastKey = 0;
+    PostMessageA(w.wnd, WM_CHAR, 'q', 0);
+    EXPECT_TRUE(SYSREFRESH());
+    EXPECT_EQ(toolkitState().lastKey, 'q');
+}
+
+TEST(Wrappers, ClassIconAndInstance) {
+    EXPECT_EQ(GETINSTANCE(), GetModuleHandleA(nullptr));
+    EXPECT_EQ(GETDESKTOPWINDOW(), GetDesktopWindow());
+    HICON icon = LOADICON(nullptr, 32512); // IDI_APPLICATION
+    ASSERT_TRUE(icon);
+    TestWindow w(10, 10);
+    const LONG_PTR before = GetClassLongPtrA(w.wnd, GCLP_HICON);
+    EXPECT_EQ(SETCLASSLONG(w.wnd, -14, reinterpret_cast<LONG_PTR>(icon)), before);
+    EXPECT_EQ(GetClassLongPtrA(w.wnd, GCLP_HICON), reinterpret_cast<LONG_PTR>(icon));
+    SETCLASSLONG(w.wnd, -14, before);
+}
