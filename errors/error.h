@@ -51,6 +51,9 @@ int raiseError(const ErrorObject &error,
 // generic code 5 error and yields what the handler hands back (0).
 long long checkedDiv(long long dividend, long long divisor,
                      std::source_location where = std::source_location::current());
+// The same for divisions with fractions (proportions, halves).
+double checkedDivReal(double dividend, double divisor,
+                      std::source_location where = std::source_location::current());
 
 // The light call trail: each guarded routine records its name and line.
 // Routines of the handler itself record line 0 so a walk passes over them.
@@ -61,6 +64,10 @@ class TrailFrame {
     TrailFrame(const TrailFrame &) = delete;
     TrailFrame &operator=(const TrailFrame &) = delete;
     ~TrailFrame();
+
+  private:
+    bool pushed_ = false;
+    int uncaught_ = 0; // exceptions in flight when the routine began
 };
 
 struct TrailEntry {
@@ -71,11 +78,14 @@ struct TrailEntry {
 std::string PROCNAME(int level = 0);
 int PROCLINE(int level = 0);
 std::vector<TrailEntry> trailSnapshot();
+// How many frames the trail holds now.
+std::size_t trailDepth() noexcept;
 
 // A recovery point: runs the callable and keeps every exception inside.
 // AbandonOperation ends the operation quietly; any other exception is turned
-// into an error object and handed to the handler. Returns true when the
-// callable ran to its end.
+// into an error object and handed to the handler, with the trail as it stood
+// where the exception was thrown (the frames the unwinding passed are put
+// back while the handler runs). Returns true when the callable ran to its end.
 bool recoveryPoint(const std::function<void()> &operation) noexcept;
 
 // Turns the exception in flight into an error object for the handler.
@@ -91,6 +101,8 @@ class ShutdownRoutine {
     ShutdownRoutine &operator=(const ShutdownRoutine &) = delete;
     ~ShutdownRoutine();
 };
+// Routines registered and not yet run.
+std::size_t pendingShutdowns() noexcept;
 // Runs every registered shut-down routine and ends the process.
 [[noreturn]] void quitProgram(unsigned exitCode) noexcept;
 
