@@ -1,0 +1,105 @@
+// A small window program for the handler's end-to-end test. Started with a
+// mode and a folder for its marker files, it raises one error from inside
+// its window procedure, behind a recovery point:
+//   abandon     an access-denied error: told, abandoned, the program goes on
+//   unexpected  a C++ exception: the report question, then the end
+//   fault       a write to an invalid address: the same report, then the end
+// A shut-down routine writes "shutdown.txt" whichever way the program ends.
+#include "errors/handler.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+
+namespace {
+
+std::string g_mode;
+std::string g_dir;
+
+void writeMarker(const std::string &name, const std::string &text) {
+    std::ofstream(g_dir + "\\" + name) << text;
+}
+
+void OPENDATA() {
+    vistoro::TrailFrame f;
+    vistoro::ErrorObject e;
+    e.osCode = 5;
+    e.genCode = 21;
+    e.subSystem = "DBFNTX";
+    e.filename = "c:\\dati\\prova.txt";
+    e.canDefault = true;
+    vistoro::raiseError(e);
+    writeMarker("after-raise.txt", "the operation went on"); // must never run
+}
+
+void RAISEUNEXPECTED() {
+    vistoro::TrailFrame f;
+    throw std::runtime_error("prova & 100% #1; fine");
+}
+
+void WRITEFAULT() {
+    vistoro::TrailFrame f;
+    volatile std::uintptr_t address = 0x10;
+    *reinterpret_cast<volatile int *>(address) = 1;
+}
+
+LRESULT CALLBACK windowProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+    LRESULT result = 0;
+    const bool done = vistoro::recoveryPoint([&] {
+        vistoro::TrailFrame f("WINDOWPROC", 0);
+        switch (msg) {
+        case WM_APP:
+            if (g_mode == "abandon")
+                OPENDATA();
+            else if (g_mode == "unexpected")
+                RAISEUNEXPECTED();
+            else if (g_mode == "fault")
+                WRITEFAULT();
+            break;
+        case WM_DESTROY:
+            PostQuitMessage(0);
+            break;
+        default:
+            result = DefWindowProcA(wnd, msg, wp, lp);
+        }
+    });
+    if (!done && msg == WM_APP) {
+        writeMarker("resumed.txt", "after the recovery point");
+        SetWindowTextA(wnd, "Errdemo ripreso");
+    }
+    return result;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    vistoro::ERRORSYS();
+    if (argc < 3)
+        return 2;
+    g_mode = argv[1];
+    g_dir = argv[2];
+    vistoro::ShutdownRoutine marker([] { writeMarker("shutdown.txt", "shut-down routines ran"); });
+
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = windowProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    wc.lpszClassName = "VistoroErrDemo";
+    if (!RegisterClassA(&wc))
+        return 3;
+    HWND wnd = CreateWindowA(wc.lpszClassName, "Errdemo", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100,
+                             100, 300, 200, nullptr, nullptr, wc.hInstance, nullptr);
+    if (!wnd)
+        return 4;
+    PostMessageA(wnd, WM_APP, 0, 0);
+    MSG m;
+    while (GetMessageA(&m, nullptr, 0, 0) > 0) {
+        TranslateMessage(&m);
+        DispatchMessageA(&m);
+    }
+    return 0;
+}
