@@ -1,0 +1,34 @@
+// A seam into GDIP_IMAGEFROMFILE for the benchmark and the tests: the time
+// of each step, and a failure forced at one step. Both are off unless set;
+// when off they cost one pointer test per step.
+#pragma once
+
+namespace vistoro {
+
+struct DecodeTimings {
+    double readMs = 0;      // file into a memory block and a stream over it
+    double decodeMs = 0;    // the imaging service's decode of the stream
+    double normaliseMs = 0; // target image made and filled in its format
+    double handleMs = 0;    // conversion to a bitmap handle
+};
+
+enum class DecodeFault {
+    none,
+    allocBlock, // the memory block cannot be allocated
+    shortRead,  // fewer bytes read than the file's size
+    makeStream, // the stream cannot be made
+    makeTarget, // the target image cannot be made
+    makeHandle, // the bitmap handle cannot be made
+};
+
+// Where the next calls record their step times (null: not recorded).
+void setDecodeTimings(DecodeTimings *sink) noexcept;
+// The step that fails on purpose in the next calls (none: no failure).
+void setDecodeFault(DecodeFault fault) noexcept;
+
+namespace detail {
+DecodeTimings *decodeTimings() noexcept;
+bool faultAt(DecodeFault step) noexcept;
+} // namespace detail
+
+} // namespace vistoro

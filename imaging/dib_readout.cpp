@@ -1,0 +1,97 @@
+#include "imaging/dib_readout.h"
+
+#include <cstring>
+#include <limits>
+
+namespace vistoro {
+
+namespace {
+
+// The screen context with a palette realised in it, put back at scope end.
+class ScreenWithPalette {
+  public:
+    explicit ScreenWithPalette(HPALETTE palette) noexcept : dc_(nullptr) {
+        if (dc_) {
+            old_ = ::SelectPalette(dc_.get(), palette, FALSE);
+            ::RealizePalette(dc_.get());
+        }
+    }
+    ~ScreenWithPalette() {
+        if (dc_ && old_)
+            ::SelectPalette(dc_.get(), old_, FALSE);
+    }
+    ScreenWithPalette(const ScreenWithPalette &) = delete;
+    ScreenWithPalette &operator=(const ScreenWithPalette &) = delete;
+    HDC get() const noexcept { return dc_.get(); }
+
+  private:
+    WindowDC dc_;
+    HPALETTE old_ = nullptr;
+};
+
+} // namespace
+
+DWORD colourTableEntries(WORD bitCount) noexcept {
+    return bitCount <= 8 ? (DWORD{1} << bitCount) : 0;
+}
+
+PackedDib packedDibFromBitmap(HBITMAP hBitmap, HPALETTE hPalette) {
+    if (!hBitmap)
+        return {};
+    BITMAP bm{};
+    if (::GetObjectA(hBitmap, sizeof bm, &bm) != sizeof bm)
+        return {};
+    const auto bitCount = static_cast<WORD>(bm.bmPlanes * bm.bmBitsPixel);
+    BITMAPINFOHEADER header{};
+    header.biSize = sizeof header;
+    header.biWidth = bm.bmWidth;
+    header.biHeight = bm.bmHeight; // positive: rows bottom-up
+    header.biPlanes = 1;
+    header.biBitCount = bitCount;
+    header.biCompression = BI_RGB;
+    const DWORD tableBytes = colourTableEntries(bitCount) * sizeof(RGBQUAD);
+    const DWORD headBytes = sizeof header + tableBytes;
+
+    ScreenWithPalette screen(hPalette ? hPalette
+                                      : static_cast<HPALETTE>(::GetStockObject(DEFAULT_PALETTE)));
+    if (!screen.get())
+        return {};
+    PackedDib dib;
+    dib.block.reset(::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, headBytes));
+    if (!dib.block)
+        return {};
+    {
+        GlobalLockGuard lock(dib.block.get());
+        auto *info = static_cast<BITMAPINFO *>(lock.get());
+        if (!info)
+            return {};
+        std::memcpy(info, &header, sizeof header);
+        ::GetDIBits(screen.get(), hBitmap, 0, static_cast<UINT>(bm.bmHeight), nullptr, info,
+                    DIB_RGB_COLORS);
+        std::memcpy(&header, info, sizeof header);
+    }
+    unsigned long long imageSize = header.biSizeImage;
+    if (imageSize == 0)
+        imageSize = ((static_cast<unsigned long long>(bitCount) * header.biWidth + 31) & ~31ULL) /
+                    8 * static_cast<unsigned long long>(header.biHeight < 0 ? -header.biHeight
+                                                                            : header.biHeight);
+    if (imageSize == 0 || imageSize > std::numeric_limits<DWORD>::max() - headBytes)
+        return {};
+
+    HGLOBAL grown = ::GlobalReAlloc(dib.block.get(), headBytes + imageSize, GMEM_MOVEABLE);
+    if (!grown)
+        return {};
+    dib.block.release();
+    dib.block.reset(grown);
+    GlobalLockGuard lock(dib.block.get());
+    auto *info = static_cast<BITMAPINFO *>(lock.get());
+    if (!info || ::GetDIBits(screen.get(), hBitmap, 0, static_cast<UINT>(bm.bmHeight),
+                             static_cast<BYTE *>(lock.get()) + headBytes, info,
+                             DIB_RGB_COLORS) == 0)
+        return {};
+    dib.bitsOffset = headBytes;
+    dib.imageSize = static_cast<DWORD>(imageSize);
+    return dib;
+}
+
+} // namespace vistoro

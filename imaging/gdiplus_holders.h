@@ -1,0 +1,52 @@
+// Owners for the imaging service's objects, on the shared handle template,
+// and a guard for locked pixel rows. Internal to the imaging layer.
+#pragma once
+
+#include "util/handles.h"
+
+#include <objidl.h>
+
+#include <gdiplus.h>
+
+namespace vistoro {
+
+namespace gp = Gdiplus::DllExports;
+
+inline void disposeGpBitmap(Gdiplus::GpBitmap *p) noexcept { gp::GdipDisposeImage(p); }
+inline void disposeGpImage(Gdiplus::GpImage *p) noexcept { gp::GdipDisposeImage(p); }
+inline void deleteGpGraphics(Gdiplus::GpGraphics *p) noexcept { gp::GdipDeleteGraphics(p); }
+
+using UniqueGpBitmap =
+    UniqueHandle<Gdiplus::GpBitmap *, NullTraits<Gdiplus::GpBitmap *, disposeGpBitmap>>;
+using UniqueGpImage =
+    UniqueHandle<Gdiplus::GpImage *, NullTraits<Gdiplus::GpImage *, disposeGpImage>>;
+using UniqueGpGraphics =
+    UniqueHandle<Gdiplus::GpGraphics *, NullTraits<Gdiplus::GpGraphics *, deleteGpGraphics>>;
+
+// GdipBitmapLockBits over a whole bitmap / GdipBitmapUnlockBits.
+class BitsLock {
+  public:
+    BitsLock(Gdiplus::GpBitmap *bmp, UINT width, UINT height, UINT mode,
+             Gdiplus::PixelFormat format) noexcept
+        : bmp_(bmp) {
+        Gdiplus::GpRect whole(0, 0, static_cast<INT>(width), static_cast<INT>(height));
+        locked_ = gp::GdipBitmapLockBits(bmp, &whole, mode, format, &data_) == Gdiplus::Ok;
+    }
+    BitsLock(const BitsLock &) = delete;
+    BitsLock &operator=(const BitsLock &) = delete;
+    ~BitsLock() {
+        if (locked_)
+            gp::GdipBitmapUnlockBits(bmp_, &data_);
+    }
+    explicit operator bool() const noexcept { return locked_; }
+    BYTE *row(UINT y) const noexcept {
+        return static_cast<BYTE *>(data_.Scan0) + static_cast<INT_PTR>(y) * data_.Stride;
+    }
+
+  private:
+    Gdiplus::GpBitmap *bmp_;
+    Gdiplus::BitmapData data_{};
+    bool locked_ = false;
+};
+
+} // namespace vistoro

@@ -1,0 +1,148 @@
+#include "imaging/paint.h"
+
+#include "imaging/dib_readout.h"
+#include "util/handles.h"
+
+#include <algorithm>
+
+namespace vistoro {
+
+namespace {
+
+constexpr int kDefaultBlendAlpha = 220;
+
+bool bitmapHeader(HBITMAP hBitmap, BITMAP &bm) noexcept {
+    // GetObject would fill a BITMAP from any object's record, so the type
+    // is checked first.
+    return hBitmap && ::GetObjectType(hBitmap) == OBJ_BITMAP &&
+           ::GetObjectW(hBitmap, sizeof bm, &bm) == sizeof bm;
+}
+
+int screenBitsPerPixel() noexcept {
+    WindowDC desktop(::GetDesktopWindow());
+    return desktop ? ::GetDeviceCaps(desktop.get(), BITSPIXEL) : 0;
+}
+
+// StretchBlt mode of a context, put back at scope end.
+class StretchModeGuard {
+  public:
+    StretchModeGuard(HDC dc, int mode) noexcept : dc_(dc), old_(::SetStretchBltMode(dc, mode)) {}
+    ~StretchModeGuard() {
+        if (old_)
+            ::SetStretchBltMode(dc_, old_);
+    }
+    StretchModeGuard(const StretchModeGuard &) = delete;
+    StretchModeGuard &operator=(const StretchModeGuard &) = delete;
+
+  private:
+    HDC dc_;
+    int old_;
+};
+
+// A palette selected into a context and realised, put back at scope end.
+class PaletteGuard {
+  public:
+    PaletteGuard(HDC dc, HPALETTE palette) noexcept : dc_(dc) {
+        if (palette) {
+            old_ = ::SelectPalette(dc, palette, FALSE);
+            ::RealizePalette(dc);
+        }
+    }
+    ~PaletteGuard() {
+        if (old_)
+            ::SelectPalette(dc_, old_, FALSE);
+    }
+    PaletteGuard(const PaletteGuard &) = delete;
+    PaletteGuard &operator=(const PaletteGuard &) = delete;
+
+  private:
+    HDC dc_;
+    HPALETTE old_ = nullptr;
+};
+
+} // namespace
+
+void PAINTIMG(HDC hDC, HBITMAP hBitmap, int nTop, int nLeft, int nWidth, int nHeight) {
+    if (HASALPHA(hBitmap) && ABPAINT(hDC, nLeft, nTop, hBitmap, 255, nWidth, nHeight))
+        return;
+    // Also when the blend is refused: a bitmap that is not 32-bit may have
+    // non-zero fourth bytes, and must still be shown.
+    PALBMPDRAW(hDC, nTop, nLeft, hBitmap, nullptr, nWidth, nHeight);
+}
+
+bool HASALPHA(HBITMAP hBitmap) {
+    if (!hBitmap || ::GetObjectType(hBitmap) != OBJ_BITMAP)
+        return false;
+    if (screenBitsPerPixel() < 32)
+        return false;
+    PackedDib dib = packedDibFromBitmap(hBitmap);
+    if (!dib.block)
+        return false;
+    GlobalLockGuard lock(dib.block.get());
+    if (!lock.get())
+        return false;
+    const BYTE *bits = static_cast<const BYTE *>(lock.get()) + dib.bitsOffset;
+    for (DWORD offset = 0; offset + 3 < dib.imageSize; offset += 4)
+        if (bits[offset + 3] != 0)
+            return true;
+    return false;
+}
+
+void PALBMPDRAW(HDC hDC, int nTop, int nLeft, HBITMAP hBitmap, HPALETTE hPalette, int nWidth,
+                int nHeight, DWORD nRop) {
+    BITMAP bm{};
+    if (!hDC || !bitmapHeader(hBitmap, bm))
+        return;
+    UniqueDC memory(::CreateCompatibleDC(hDC));
+    if (!memory)
+        return;
+    SelectGuard selected(memory.get(), hBitmap);
+    PaletteGuard palette(hDC, hPalette);
+    const bool stretched =
+        nWidth != 0 && nHeight != 0 && (nWidth != bm.bmWidth || nHeight != bm.bmHeight);
+    if (stretched) {
+        StretchModeGuard mode(hDC, COLORONCOLOR);
+        ::StretchBlt(hDC, nLeft, nTop, nWidth, nHeight, memory.get(), 0, 0, bm.bmWidth,
+                     bm.bmHeight, nRop);
+    } else {
+        ::BitBlt(hDC, nLeft, nTop, bm.bmWidth, bm.bmHeight, memory.get(), 0, 0, nRop);
+    }
+}
+
+bool ABPAINT(HDC hDC, int nLeft, int nTop, HBITMAP hBitmap, int nAlpha, int nWidth, int nHeight) {
+    BITMAP bm{};
+    if (!hDC || !bitmapHeader(hBitmap, bm))
+        return false;
+    UniqueDC memory(::CreateCompatibleDC(hDC));
+    if (!memory)
+        return false;
+    SelectGuard selected(memory.get(), hBitmap);
+    BLENDFUNCTION blend{};
+    blend.BlendOp = AC_SRC_OVER;
+    blend.BlendFlags = 0;
+    blend.SourceConstantAlpha =
+        static_cast<BYTE>(std::clamp(nAlpha == 0 ? kDefaultBlendAlpha : nAlpha, 0, 255));
+    blend.AlphaFormat = AC_SRC_ALPHA;
+    const int width = (nWidth == 0 || nHeight == 0) ? bm.bmWidth : nWidth;
+    const int height = (nWidth == 0 || nHeight == 0) ? bm.bmHeight : nHeight;
+    return ::AlphaBlend(hDC, nLeft, nTop, width, height, memory.get(), 0, 0, bm.bmWidth,
+                        bm.bmHeight, blend) != FALSE;
+}
+
+int NBMPWIDTH(HBITMAP hBitmap) {
+    BITMAP bm{};
+    return bitmapHeader(hBitmap, bm) ? bm.bmWidth : 0;
+}
+
+int NBMPHEIGHT(HBITMAP hBitmap) {
+    BITMAP bm{};
+    return bitmapHeader(hBitmap, bm) ? bm.bmHeight : 0;
+}
+
+bool DELETEOBJECT(HGDIOBJ hObject) noexcept {
+    if (!hObject || ::GetObjectType(hObject) == 0)
+        return false;
+    return ::DeleteObject(hObject) != FALSE;
+}
+
+} // namespace vistoro
