@@ -21,8 +21,8 @@ std::string hex8(ULONG_PTR value) {
     return buf;
 }
 
-// How many faults are being handled; a fault inside the report ends the
-// program without a second question.
+// How many faults are being handled; a fault inside a report (of a fault or
+// of an unexpected error) ends the program without a second question.
 volatile LONG g_faults = 0;
 
 [[noreturn]] void reportFault(const EXCEPTION_RECORD &record) {
@@ -36,7 +36,7 @@ DWORD WINAPI reportOnFreshStack(LPVOID record) {
 }
 
 LONG WINAPI faultFilter(EXCEPTION_POINTERS *info) {
-    const LONG nth = ::InterlockedIncrement(&g_faults);
+    const LONG nth = ::InterlockedIncrement(&g_faults) + (reportInProgress() ? 1 : 0);
     if (nth == 2)
         quitProgram(kExitUnexpected);
     if (nth > 2)

@@ -96,6 +96,8 @@ int HandlerFrame::onTop() noexcept {
     return static_cast<int>(k);
 }
 
+bool reportInProgress() noexcept { return g_reporting; }
+
 void setHandlerPorts(HandlerPorts p) { ports() = std::move(p); }
 
 void SUNLOCK() noexcept {}

@@ -22,4 +22,7 @@ class HandlerFrame {
     bool recorded_ = false;
 };
 
+// Whether the report question of an unexpected error is up.
+bool reportInProgress() noexcept;
+
 } // namespace vistoro

@@ -4,6 +4,8 @@
 //   abandon     an access-denied error: told, abandoned, the program goes on
 //   unexpected  a C++ exception: the report question, then the end
 //   fault       a write to an invalid address: the same report, then the end
+//   overflow    a recursion that runs out of stack: the same
+//   escape      a C++ exception thrown outside every recovery point: the same
 // A shut-down routine writes "shutdown.txt" whichever way the program ends.
 #include "errors/handler.h"
 
@@ -46,6 +48,22 @@ void WRITEFAULT() {
     *reinterpret_cast<volatile int *>(address) = 1;
 }
 
+volatile int g_depthLimit = 1 << 30; // far beyond any stack
+
+void RECURSE(int depth) {
+    vistoro::TrailFrame f;
+    volatile char block[4096];
+    block[0] = static_cast<char>(depth);
+    if (depth < g_depthLimit)
+        RECURSE(depth + 1);
+    block[1] = block[0];
+}
+
+void ESCAPING() {
+    vistoro::TrailFrame f;
+    throw std::logic_error("nessun punto di ripresa");
+}
+
 LRESULT CALLBACK windowProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
     LRESULT result = 0;
     const bool done = vistoro::recoveryPoint([&] {
@@ -58,6 +76,8 @@ LRESULT CALLBACK windowProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
                 RAISEUNEXPECTED();
             else if (g_mode == "fault")
                 WRITEFAULT();
+            else if (g_mode == "overflow")
+                RECURSE(0);
             break;
         case WM_DESTROY:
             PostQuitMessage(0);
@@ -82,6 +102,8 @@ int main(int argc, char **argv) {
     g_mode = argv[1];
     g_dir = argv[2];
     vistoro::ShutdownRoutine marker([] { writeMarker("shutdown.txt", "shut-down routines ran"); });
+    if (g_mode == "escape")
+        ESCAPING();
 
     WNDCLASSA wc{};
     wc.lpfnWndProc = windowProc;

@@ -178,3 +178,29 @@ TEST_F(HandlerE2E, AccessViolationIsReportedAndEndsTheProgram) {
         << address;
     EXPECT_NE(address.find("%0d%0aFunction: WRITEFAULT  Line: "), std::string::npos) << address;
 }
+
+// The last chances end the same way: the question, then the end with the
+// shut-down routines run.
+TEST_F(HandlerE2E, StackOverflowAndEscapedExceptionAreReportedToo) {
+    struct Case {
+        const char *mode;
+        const char *start;
+        const char *routine;
+    } cases[] = {
+        {"overflow", "Error WIN32/253  Stack esaurito: eccezione 0xC00000FD a 0x", "RECURSE"},
+        {"escape", "Error C++/2  nessun punto di ripresa\r\nFunction: ESCAPING  Line: ", "ESCAPING"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.mode);
+        DeleteFileA(dir.file("shutdown.txt").c_str());
+        std::unique_ptr<Process> p;
+        HWND box = startAndWaitBox(p, c.mode);
+        ASSERT_NE(box, nullptr);
+        expectQuestion(box, c.start);
+        EXPECT_NE(messageBoxText(box).find(std::string("Function: ") + c.routine + "  Line: "),
+                  std::string::npos);
+        pressButton(box, IDCANCEL);
+        EXPECT_EQ(p->waitExit(), 1u);
+        EXPECT_TRUE(shutdownRan());
+    }
+}
