@@ -1,0 +1,27 @@
+// Bitmaps made from and read back into 32-bit pixel words (0xAARRGGBB),
+// for tests that check pictures pixel by pixel.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <vector>
+
+namespace viewertest {
+
+struct Pixels {
+    long width = 0, height = 0;
+    std::vector<std::uint32_t> px; // top row first
+    std::uint32_t at(long x, long y) const { return px[static_cast<size_t>(y * width + x)]; }
+};
+
+// A picture whose every pixel differs from the others (opaque).
+Pixels patterned(long width, long height);
+// A 32-bit DIB section holding the pixels; bottomUp picks the row order.
+HBITMAP makeDib(const Pixels &p, bool bottomUp = false);
+// A bitmap compatible with the screen holding the pixels.
+HBITMAP makeDdb(const Pixels &p);
+// The bitmap's pixels as 32-bit words; width 0 when it cannot be read.
+Pixels readPixels(HBITMAP bmp);
+
+} // namespace viewertest
