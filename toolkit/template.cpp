@@ -41,9 +41,9 @@ BaseUnits dialogBaseUnits() {
     return u;
 }
 
-Rect textUnitsToPixels(double nTop, double nLeft, double nBottom, double nRight) {
-    return {static_cast<int>(nTop * 15.1), static_cast<int>(nLeft * 7.9),
-            static_cast<int>(nBottom * 15.1), static_cast<int>(nRight * 7.9)};
+// In tenths, so that 10 x 15.1 is 151 and not 150.99...
+Rect textUnitsToPixels(int nTop, int nLeft, int nBottom, int nRight) {
+    return {nTop * 151 / 10, nLeft * 79 / 10, nBottom * 151 / 10, nRight * 79 / 10};
 }
 
 void appendTemplateHeader(std::string &out, const TemplateHeader &h) {

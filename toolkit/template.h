@@ -24,7 +24,7 @@ inline int pixelsToDlgX(int px, const BaseUnits &u, int k = 1) { return k * 4 * 
 inline int pixelsToDlgY(int px, const BaseUnits &u, int k = 1) { return k * 8 * px / u.y; }
 
 // The text-unit rectangle of New in pixels: rows x 15.1, columns x 7.9.
-Rect textUnitsToPixels(double nTop, double nLeft, double nBottom, double nRight);
+Rect textUnitsToPixels(int nTop, int nLeft, int nBottom, int nRight);
 
 struct TemplateHeader {
     DWORD style = 0;
