@@ -1,0 +1,212 @@
+#include "viewer/keys.h"
+
+#include "toolkit/wrappers.h"
+#include "viewer/rotate.h"
+#include "viewer/zoom.h"
+
+#include <algorithm>
+#include <random>
+#include <vector>
+
+namespace vistoro {
+namespace {
+
+constexpr KeyBinding kKeys[] = {
+    {VK_SPACE, ViewerCommand::Zoom},       {VK_DOWN, ViewerCommand::Next},
+    {VK_UP, ViewerCommand::Previous},      {VK_NEXT, ViewerCommand::TenForward},
+    {VK_PRIOR, ViewerCommand::TenBack},    {VK_HOME, ViewerCommand::First},
+    {VK_END, ViewerCommand::Last},         {'S', ViewerCommand::Random},
+    {VK_LEFT, ViewerCommand::RotateLeft},  {VK_RIGHT, ViewerCommand::RotateRight},
+};
+
+RandomPick &randomPick() {
+    static RandomPick pick;
+    return pick;
+}
+
+int defaultPick(int lo, int hi) {
+    static std::mt19937 engine(std::random_device{}() ^ ::GetTickCount());
+    return std::uniform_int_distribution<int>(lo, hi)(engine);
+}
+
+// Set while a command runs, for every call and handler inside it, and
+// cleared on every way out.
+bool commandRunning = false;
+struct BusyScope {
+    BusyScope() noexcept { commandRunning = true; }
+    ~BusyScope() { commandRunning = false; }
+    BusyScope(const BusyScope &) = delete;
+    BusyScope &operator=(const BusyScope &) = delete;
+};
+
+std::string trimRight(std::string s) {
+    while (!s.empty() && s.back() == ' ')
+        s.pop_back();
+    return s;
+}
+
+// Steps one place at a time towards the end (or start), trying each entry.
+SeekResult walk(const ImageList &list, int nIdx, int step, const EntryLoader &load) {
+    const int length = static_cast<int>(list.size());
+    while (step > 0 ? nIdx < length : nIdx > 1) {
+        nIdx += step;
+        if (nIdx < 1 || nIdx > length)
+            break; // only ever reached from outside the list: nothing to try
+        if (HBITMAP h = load(list[static_cast<std::size_t>(nIdx - 1)]))
+            return {h, nIdx};
+    }
+    return {nullptr, nIdx};
+}
+
+} // namespace
+
+std::span<const KeyBinding> keyTable() { return kKeys; }
+
+ViewerCommand commandForKey(int nKey) {
+    for (const KeyBinding &k : kKeys)
+        if (k.nKey == nKey)
+            return k.command;
+    return ViewerCommand::None;
+}
+
+bool isNavigation(ViewerCommand c) {
+    switch (c) {
+    case ViewerCommand::Next:
+    case ViewerCommand::Previous:
+    case ViewerCommand::TenForward:
+    case ViewerCommand::TenBack:
+    case ViewerCommand::First:
+    case ViewerCommand::Last:
+    case ViewerCommand::Random:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool atListEnd(ViewerCommand c, int nIdx, int length) {
+    switch (c) {
+    case ViewerCommand::Next:
+    case ViewerCommand::TenForward:
+    case ViewerCommand::Last:
+        return nIdx == length;
+    case ViewerCommand::Previous:
+    case ViewerCommand::TenBack:
+    case ViewerCommand::First:
+        return nIdx == 1;
+    default:
+        return false;
+    }
+}
+
+SeekResult seekEntry(ViewerCommand c, const ImageList &list, int nIdx, const EntryLoader &load,
+                     const RandomPick &pick) {
+    const int length = static_cast<int>(list.size());
+    switch (c) {
+    case ViewerCommand::Next:
+        return walk(list, nIdx, 1, load);
+    case ViewerCommand::Previous:
+        return walk(list, nIdx, -1, load);
+    case ViewerCommand::TenForward:
+        nIdx += 9;
+        if (nIdx >= length)
+            nIdx = length - 1;
+        return walk(list, nIdx, 1, load);
+    case ViewerCommand::TenBack:
+        nIdx -= 9;
+        if (nIdx <= 1)
+            nIdx = 2;
+        return walk(list, nIdx, -1, load);
+    case ViewerCommand::First:
+        return walk(list, 0, 1, load);
+    case ViewerCommand::Last:
+        return walk(list, length + 1, -1, load);
+    case ViewerCommand::Random: {
+        // Uniform over the entries not yet tried: the same outcome as
+        // picking again after each failure, but it ends when none loads.
+        std::vector<int> left(static_cast<std::size_t>(length));
+        for (int i = 0; i < length; ++i)
+            left[static_cast<std::size_t>(i)] = i + 1;
+        while (!left.empty()) {
+            const int at = pick(1, static_cast<int>(left.size()));
+            const std::size_t slot = static_cast<std::size_t>(std::clamp(at, 1, static_cast<int>(left.size())) - 1);
+            nIdx = left[slot];
+            if (HBITMAP h = load(list[static_cast<std::size_t>(nIdx - 1)]))
+                return {h, nIdx};
+            left.erase(left.begin() + static_cast<std::ptrdiff_t>(slot));
+        }
+        return {nullptr, nIdx};
+    }
+    default:
+        return {nullptr, nIdx};
+    }
+}
+
+std::string captionFor(const ImageList &list, int nIdx, const std::string &cFile) {
+    if (nIdx >= 1 && nIdx <= static_cast<int>(list.size()))
+        return kTitlePrefix + trimRight(list[static_cast<std::size_t>(nIdx - 1)]);
+    return kTitlePrefix + trimRight(cFile);
+}
+
+void setRandomPick(RandomPick pick) { randomPick() = std::move(pick); }
+
+std::optional<bool> CHANGEIMG(TDialog &oDlg, ViewerState &st, int nKey) {
+    if (oDlg.bStart)
+        return std::nullopt; // not painted yet: keys are dropped
+    if (commandRunning)
+        return false; // refused, not queued
+    BusyScope busy;
+
+    const ViewerCommand command = commandForKey(nKey);
+    if (command == ViewerCommand::Zoom) {
+        ZOOM(oDlg, st.aSize, st.hBmp);
+        return std::nullopt;
+    }
+
+    if (!st.aFiles) {
+        st.aFiles = AFILE(st.cFile.substr(0, st.cFile.rfind('\\') + 1));
+        const bool noName = trimRight(nameOf(st.cFile)).empty();
+        st.nIdx = noName ? 1 : locateInList(*st.aFiles, st.cFile);
+    }
+    const ImageList &list = *st.aFiles;
+    const int length = static_cast<int>(list.size());
+
+    if (command == ViewerCommand::None || (command == ViewerCommand::Random && length <= 1))
+        return std::nullopt;
+    if (atListEnd(command, st.nIdx, length))
+        return std::nullopt;
+
+    if (isNavigation(command)) {
+        DELETEIMG(st.hBmp);
+        const RandomPick &pick = randomPick() ? randomPick() : RandomPick(defaultPick);
+        const SeekResult found = seekEntry(
+            command, list, st.nIdx, [](const std::string &f) { return LOADIMAGE(f, false); }, pick);
+        st.hBmp = found.hBmp;
+        st.nIdx = found.nIdx;
+    } else {
+        // The old bitmap goes only once the turned one exists.
+        HBITMAP turned = ROTATEBMP(st.hBmp, command == ViewerCommand::RotateLeft ? 90 : -90);
+        DELETEIMG(st.hBmp);
+        st.hBmp = turned;
+    }
+
+    if (!st.hBmp) {
+        // Nothing loaded that way, or the turn failed: the file as stored.
+        st.hBmp = LOADIMAGE(st.cFile, false);
+        st.nIdx = locateInList(list, st.cFile);
+    } else if (st.nIdx >= 1 && st.nIdx <= length) {
+        st.cFile = list[static_cast<std::size_t>(st.nIdx - 1)];
+    }
+    st.aSize = AIMGSIZE(st.hBmp);
+
+    // Taken before the queue is drained: a handler running inside it may
+    // replace the list.
+    const std::string caption = captionFor(list, st.nIdx, st.cFile);
+    oDlg.Refresh(false);
+    fitWindowToPicture(oDlg.hWnd, st.aSize);
+    SYSREFRESH();
+    oDlg.cTitle(caption);
+    return std::nullopt;
+}
+
+} // namespace vistoro

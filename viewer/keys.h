@@ -1,0 +1,71 @@
+// The viewing window's command dispatcher: the key table, the position
+// arithmetic of the navigation commands, and CHANGEIMG itself.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "toolkit/dialog.h"
+#include "viewer/imagelist.h"
+#include "viewer/viewwin.h"
+
+namespace vistoro {
+
+enum class ViewerCommand {
+    None,
+    Zoom,
+    Next,
+    Previous,
+    TenForward,
+    TenBack,
+    First,
+    Last,
+    Random,
+    RotateLeft,
+    RotateRight,
+};
+
+struct KeyBinding {
+    int nKey;
+    ViewerCommand command;
+};
+// Every key the dispatcher knows; any other key does nothing.
+std::span<const KeyBinding> keyTable();
+ViewerCommand commandForKey(int nKey);
+
+bool isNavigation(ViewerCommand command);
+// True when the command cannot move from nIdx: forward commands at the last
+// position, backward ones at the first.
+bool atListEnd(ViewerCommand command, int nIdx, int length);
+
+// Loads one entry quietly; 0 when it does not load.
+using EntryLoader = std::function<HBITMAP(const std::string &)>;
+// A uniform whole number from lo to hi, both included.
+using RandomPick = std::function<int(int lo, int hi)>;
+
+struct SeekResult {
+    HBITMAP hBmp = nullptr; // the entry that loaded, or 0 when none did
+    int nIdx = 0;           // where the search stopped
+};
+// Tries entries in the command's direction from nIdx until one loads. Only
+// positions inside the list are ever tried. The random pick tries each
+// entry at most once, so it ends also when nothing loads.
+SeekResult seekEntry(ViewerCommand command, const ImageList &list, int nIdx,
+                     const EntryLoader &load, const RandomPick &pick);
+
+// "ZELM Vistoro - " and the entry at nIdx, trailing blanks removed; cFile
+// when nIdx names no entry.
+std::string captionFor(const ImageList &list, int nIdx, const std::string &cFile);
+
+// Runs the command of nKey on the viewing window's state. False when it was
+// refused because another command is still running; nothing otherwise.
+std::optional<bool> CHANGEIMG(TDialog &oDlg, ViewerState &st, int nKey);
+
+// Replaces the random source of the S command (nullptr: the default one).
+void setRandomPick(RandomPick pick);
+
+} // namespace vistoro

@@ -1,0 +1,150 @@
+#include "viewer/viewwin.h"
+
+#include "imaging/decode.h"
+#include "imaging/paint.h"
+#include "toolkit/controls.h"
+#include "toolkit/wrappers.h"
+#include "util/dlghelp.h"
+#include "util/popmsg.h"
+#include "util/text.h"
+#include "viewer/keys.h"
+
+#include <any>
+
+namespace vistoro {
+namespace {
+
+long viewerStyle() {
+    return NOR({static_cast<long>(WS_POPUP), WS_DLGFRAME, DS_MODALFRAME});
+}
+
+// With a folder argument the first entry that loads is shown: a damaged
+// file or a sub-folder named like a picture must not end the program while
+// good pictures follow. Only when none loads is the first entry's failure told.
+HBITMAP loadFirstOfFolder(ViewerState &st) {
+    const ImageList &list = *st.aFiles;
+    for (std::size_t i = 0; i < list.size(); ++i)
+        if (HBITMAP h = LOADIMAGE(list[i], false)) {
+            st.cFile = list[i];
+            st.nIdx = static_cast<int>(i + 1);
+            return h;
+        }
+    return LOADIMAGE(list.front(), true);
+}
+
+} // namespace
+
+ViewerState::ViewerState(const StartState &start)
+    : cFile(start.cFile), cDir(start.cDir), aFiles(start.aFiles), nIdx(start.nIdx) {}
+
+ViewerState::~ViewerState() { DELETEIMG(hBmp); }
+
+std::string upperExtension(const std::string &cFile) {
+    const std::string name = nameOf(cFile);
+    const auto dot = name.rfind('.');
+    return dot == std::string::npos ? std::string() : upperText(name.substr(dot + 1));
+}
+
+HBITMAP LOADIMAGE(const std::string &cFile, bool lMsg) {
+    if (!isImageFile(cFile)) {
+        if (lMsg)
+            POPMSG(upperExtension(cFile) + " format not supported.", 1, kViewerCaption);
+        return nullptr;
+    }
+    HBITMAP h = LOADIMG(cFile);
+    if (!h && lMsg)
+        POPMSG("Invalid or unsupported " + upperExtension(cFile) + " file.", 1, kViewerCaption);
+    return h;
+}
+
+ImageSize AIMGSIZE(HBITMAP hBmp) { return {NBMPWIDTH(hBmp), NBMPHEIGHT(hBmp)}; }
+
+void DRAWIMG(HDC hDC, HBITMAP hBmp, int nTop, int nLeft, int nWidth, int nHeight) {
+    if (hBmp)
+        PAINTIMG(hDC, hBmp, nTop, nLeft, nWidth, nHeight);
+}
+
+void DELETEIMG(HBITMAP &hBmp) noexcept {
+    DELETEOBJECT(hBmp);
+    hBmp = nullptr;
+}
+
+void DRAGDLG(TDialog &oDlg) {
+    const HWND wnd = oDlg.hWnd;
+    const Rect start = GETWNDRECT(wnd);
+    const Point from = GETCURSORPOS();
+    // The capture sends the button's release to this window wherever the
+    // pointer is, so the key state seen here always learns of it.
+    ::SetCapture(wnd);
+    struct Release {
+        HWND wnd;
+        ~Release() {
+            if (::GetCapture() == wnd)
+                ::ReleaseCapture();
+        }
+    } release{wnd};
+    while (GETKEYSTATE(VK_LBUTTON)) {
+        const Point now = GETCURSORPOS();
+        oDlg.Refresh(false);
+        MOVEWINDOW(wnd, start.top + (now.row - from.row), start.left + (now.col - from.col));
+        SYSREFRESH();
+        // Capture taken away (another window, a menu) or the window gone:
+        // the drag is over.
+        if (!::IsWindow(wnd) || ::GetCapture() != wnd)
+            break;
+        // Sleeps only while nothing is queued, at most a few milliseconds.
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    }
+}
+
+void fitWindowToPicture(HWND wnd, const ImageSize &size) {
+    const int width = size.width + kFrameAllowance, height = size.height + kFrameAllowance;
+    const Point at = centredOrigin(width, height);
+    MOVEWINDOW(wnd, at.row, at.col, width, height, true);
+}
+
+void openViewingWindow(ViewerState &st, const std::function<void(TDialog &)> &afterInit) {
+    TDialog dlg({.cCaption = kTitlePrefix + st.cFile,
+                 .nStyle = static_cast<DWORD>(viewerStyle()),
+                 .cVarName = "oDlg"});
+    dlg.lModify = false;
+    dlg.lHelpIcon = false;
+    // Above the client area and never seen; as the only control it has the
+    // focus, so every key of the window reaches its key hook.
+    TListBox::New({.nRow = -3, .nCol = -3, .bSetGet = [] { return std::any{}; }, .oWnd = &dlg});
+    if (TControl *holder = CTL(dlg, 1))
+        holder->bKeyDown = [&dlg, &st](int nKey, int, TWindow &) { return CHANGEIMG(dlg, st, nKey); };
+    // Cleared by the toolkit after the first paint; keys wait for that.
+    dlg.bStart = [] {};
+
+    dlg.Activate({
+        .bLClicked = [&dlg] { DRAGDLG(dlg); },
+        .bPainted = [&st](HDC dc, const PAINTSTRUCT &, TWindow &) {
+            DRAWIMG(dc, st.hBmp, 0, 0, st.aSize.width, st.aSize.height);
+        },
+        .lCentered = false,
+        .bValid = [&dlg] { return VALID(dlg, false); },
+        .bInit =
+            [&dlg, &st, &afterInit] {
+                SETCLASSLONG(dlg.hWnd, GCL_HICON,
+                             reinterpret_cast<LONG_PTR>(LOADICON(GETINSTANCE(), "ICONA")));
+                fitWindowToPicture(dlg.hWnd, st.aSize);
+                if (afterInit)
+                    afterInit(dlg);
+            },
+        .lResize16 = true,
+    });
+}
+
+void showViewer(ViewerState &st) {
+    const bool folderStart = st.aFiles && !st.aFiles->empty() && st.nIdx == 1 &&
+                             st.cFile == st.aFiles->front();
+    st.hBmp = folderStart ? loadFirstOfFolder(st) : LOADIMAGE(st.cFile);
+    if (!st.hBmp)
+        return; // already told
+    st.aSize = AIMGSIZE(st.hBmp);
+    openViewingWindow(st);
+    DELETEIMG(st.hBmp);
+}
+
+} // namespace vistoro

@@ -1,0 +1,61 @@
+#include "viewer/zoom.h"
+
+#include "errors/error.h"
+#include "toolkit/controls.h"
+#include "util/dlghelp.h"
+#include "viewer/closemenu.h"
+
+namespace vistoro {
+
+ZoomSize zoomSize(const ImageSize &aSize, const Rect &desktop) {
+    ZoomSize z{static_cast<double>(desktop.right), static_cast<double>(desktop.bottom)};
+    const double deskRatio = checkedDivReal(desktop.right, desktop.bottom);
+    if (checkedDivReal(aSize.width, aSize.height) < deskRatio)
+        z.width = checkedDivReal(static_cast<double>(aSize.width) * desktop.bottom, aSize.height);
+    if (checkedDivReal(aSize.width, aSize.height) > deskRatio)
+        z.height = checkedDivReal(static_cast<double>(aSize.height) * desktop.right, aSize.width);
+    return z;
+}
+
+void ZOOM(TDialog &oDlg, const ImageSize &aSize, HBITMAP hBmp) {
+    const ZoomSize z = zoomSize(aSize, GETWNDRECT(GETDESKTOPWINDOW()));
+    const int width = static_cast<int>(z.width), height = static_cast<int>(z.height);
+
+    TDialog zoom({.cCaption = "",
+                  .nStyle = static_cast<DWORD>(NOR({static_cast<long>(WS_POPUP),
+                                                    WS_DLGFRAME, DS_MODALFRAME})),
+                  .cVarName = "oDlg"});
+    zoom.lModify = false;
+    zoom.lHelpIcon = false;
+    // Outside the visible client area, it only holds the keyboard focus.
+    TButton::New({.nRow = -2, .nCol = -2, .cCaption = "", .oWnd = &zoom});
+    if (TControl *catcher = CTL(zoom, 1))
+        catcher->bKeyDown = [&zoom](int nKey, int, TWindow &) {
+            if (nKey == VK_SPACE)
+                zoom.End();
+        };
+    // Hidden only once the zoom window is drawn, so the screen never shows
+    // neither of them.
+    zoom.bStart = [&oDlg] { oDlg.Hide(); };
+
+    zoom.Activate({
+        .bPainted = [hBmp, width, height](HDC dc, const PAINTSTRUCT &, TWindow &) {
+            DRAWIMG(dc, hBmp, 0, 0, width, height);
+        },
+        .lCentered = false,
+        .bValid = [&zoom] { return VALID(zoom, false); },
+        .bInit =
+            [&zoom, &oDlg, width, height] {
+                MOVEWINDOW(zoom.hWnd, 0, 0, width + kFrameAllowance, height + kFrameAllowance);
+                WNDCENTER(zoom.hWnd);
+                zoom.bValid = [&oDlg] {
+                    oDlg.Show();
+                    return true;
+                };
+            },
+        .bRClicked = [&zoom](int nRow, int nCol, int, TWindow &) { MENUCHIUDI(zoom, nRow, nCol); },
+        .lResize16 = true,
+    });
+}
+
+} // namespace vistoro
