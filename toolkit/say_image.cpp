@@ -1,4 +1,6 @@
 // Static texts, images and bitmap buttons taken over from a dialog resource.
+#include "imaging/decode.h"
+#include "imaging/paint.h"
 #include "toolkit/controls.h"
 #include "toolkit/dialog.h"
 #include "util/handles.h"
@@ -32,29 +34,6 @@ void registerClass(const wchar_t *name, UINT styles) {
 HBITMAP loadResourceBitmap(const std::string &name) {
     return static_cast<HBITMAP>(::LoadImageW(::GetModuleHandleW(nullptr), widen(name).c_str(),
                                              IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-}
-
-HBITMAP loadFileBitmap(const std::string &file) {
-    return static_cast<HBITMAP>(::LoadImageW(nullptr, widen(file).c_str(), IMAGE_BITMAP, 0, 0,
-                                             LR_LOADFROMFILE | LR_CREATEDIBSECTION));
-}
-
-// Paints the bitmap at (x, y) in its own size, or stretched to w x h.
-void blit(HDC dc, HBITMAP bmp, int x, int y, int w = 0, int h = 0) {
-    BITMAP info{};
-    if (!::GetObjectW(bmp, sizeof info, &info))
-        return;
-    UniqueDC mem(::CreateCompatibleDC(dc));
-    if (!mem)
-        return;
-    SelectGuard sel(mem.get(), bmp);
-    if (w > 0 && h > 0) {
-        const int oldMode = ::SetStretchBltMode(dc, COLORONCOLOR);
-        ::StretchBlt(dc, x, y, w, h, mem.get(), 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
-        ::SetStretchBltMode(dc, oldMode);
-    } else {
-        ::BitBlt(dc, x, y, info.bmWidth, info.bmHeight, mem.get(), 0, 0, SRCCOPY);
-    }
 }
 
 } // namespace
@@ -105,10 +84,7 @@ void TSay::Refresh() {
         ::SetWindowTextW(hWnd, widen(cCaption).c_str());
 }
 
-TImage::~TImage() {
-    if (hImg)
-        ::DeleteObject(hImg);
-}
+TImage::~TImage() { DELETEOBJECT(hImg); }
 
 TImage &TImage::ReDefine(const TImageReDefine &a) {
     auto c = std::make_unique<TImage>();
@@ -123,9 +99,8 @@ TImage &TImage::ReDefine(const TImageReDefine &a) {
         c->hImg = loadResourceBitmap(*a.cResName);
     if (a.cImgFile && !a.cImgFile->empty()) {
         c->cImgFile = *a.cImgFile;
-        if (HBITMAP h = loadFileBitmap(c->cImgFile)) {
-            if (c->hImg)
-                ::DeleteObject(c->hImg);
+        if (HBITMAP h = LOADIMG(c->cImgFile)) {
+            DELETEOBJECT(c->hImg);
             c->hImg = h;
         }
     }
@@ -142,9 +117,9 @@ void TImage::Paint(HDC dc) {
     RECT rc{};
     ::GetClientRect(hWnd, &rc);
     if (lAdjust)
-        blit(dc, hImg, 0, 0, rc.right, rc.bottom);
+        PAINTIMG(dc, hImg, 0, 0, rc.right, rc.bottom);
     else
-        blit(dc, hImg, 0, 0);
+        PAINTIMG(dc, hImg, 0, 0);
 }
 
 HookResult TImage::HandleEvent(UINT nMsg, WPARAM wp, LPARAM lp) {
@@ -167,10 +142,7 @@ HookResult TImage::HandleEvent(UINT nMsg, WPARAM wp, LPARAM lp) {
     }
 }
 
-TBtnBmp::~TBtnBmp() {
-    if (hBitmap)
-        ::DeleteObject(hBitmap);
-}
+TBtnBmp::~TBtnBmp() { DELETEOBJECT(hBitmap); }
 
 TBtnBmp &TBtnBmp::Redefine(const TBtnBmpRedefine &a) {
     auto c = std::make_unique<TBtnBmp>();
@@ -192,10 +164,9 @@ HookResult TBtnBmp::HandleEvent(UINT nMsg, WPARAM wp, LPARAM lp) {
         RECT rc{};
         ::GetClientRect(hWnd, &rc);
         ::FillRect(paint.dc(), &rc, ::GetSysColorBrush(COLOR_BTNFACE));
-        BITMAP info{};
-        if (hBitmap && ::GetObjectW(hBitmap, sizeof info, &info))
-            blit(paint.dc(), hBitmap, (rc.right - info.bmWidth) / 2,
-                 (rc.bottom - info.bmHeight) / 2);
+        if (hBitmap)
+            PAINTIMG(paint.dc(), hBitmap, (rc.bottom - NBMPHEIGHT(hBitmap)) / 2,
+                     (rc.right - NBMPWIDTH(hBitmap)) / 2);
         return 0;
     }
     case WM_ERASEBKGND:

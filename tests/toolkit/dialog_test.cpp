@@ -218,6 +218,8 @@ TEST(DialogActivate, StartRunsOnceAfterFirstPaintAndEndAsksValid) {
     int starts = 0, paints = 0, asked = 0;
     bool paintedBeforeStart = false;
     d.bStart = [&] {
+        // lHelpIcon false: no context-help button.
+        EXPECT_FALSE(::GetWindowLongW(d.hWnd, GWL_EXSTYLE) & WS_EX_CONTEXTHELP);
         ++starts;
         paintedBeforeStart = paints > 0;
         d.Refresh(); // more paints must not run it again
@@ -249,6 +251,8 @@ TEST(DialogActivate, ErrorInAHookIsAbandonedAndTheDialogRuns) {
     int paints = 0;
     d.bStart = [&] { throw std::runtime_error("hook failed"); };
     d.Activate({.bPainted = [&] {
+                    // lHelpIcon left empty: the context-help button is added.
+                    EXPECT_TRUE(::GetWindowLongW(d.hWnd, GWL_EXSTYLE) & WS_EX_CONTEXTHELP);
                     if (++paints == 2)
                         d.End(3);
                 },

@@ -165,6 +165,7 @@ struct ResourceRun {
     int width = 0, height = 0;
     std::vector<std::vector<int>> children; // id, left, top, width, height
     std::string sayText;
+    bool logoPainted = false;
     std::vector<std::string> lines;
 };
 
@@ -179,6 +180,11 @@ ResourceRun runResource(const ScratchDir &dir, bool widen) {
     char text[64] = {};
     ::GetDlgItemTextA(wnd, 102, text, sizeof text);
     run.sayText = text;
+    // The image control paints its bitmap resource (8 x 8, green) at (0, 0).
+    RECT img{};
+    ::GetWindowRect(::GetDlgItem(wnd, 101), &img);
+    run.logoPainted = waitUntil(
+        [&] { return screenPixel(img.left + 3, img.top + 3) == 0x0AC81E; }, Millis{3000});
     pressButton(wnd, 201);
     EXPECT_TRUE(p.waitExit(Millis{10000}).has_value());
     run.lines = logLines(log);
@@ -218,6 +224,8 @@ TEST(ToolkitE2E, ResourceDialogWidenedByResize16AndClosedByItsButton) {
     // The text control shows its hook's text; the button's action set Cargo
     // to 1 and ended with 1, and the close check took the confirm path.
     EXPECT_EQ(wide.sayText, "Version: 2.22");
+    EXPECT_TRUE(plain.logoPainted);
+    EXPECT_TRUE(wide.logoPainted);
     EXPECT_EQ(countOf(wide.lines, "result 1 cargo=0"), 1);
     EXPECT_EQ(countOf(plain.lines, "result 1 cargo=0"), 1);
 }
