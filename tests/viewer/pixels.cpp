@@ -66,3 +66,90 @@ Pixels readPixels(HBITMAP bmp) {
 }
 
 } // namespace viewertest
+
+#include <objidl.h>
+
+#include <gdiplus.h>
+
+#include <cwchar>
+
+namespace viewertest {
+namespace gp = Gdiplus::DllExports;
+
+namespace {
+bool encoderFor(const wchar_t *mime, CLSID &clsid) {
+    UINT count = 0, bytes = 0;
+    if (gp::GdipGetImageEncodersSize(&count, &bytes) != Gdiplus::Ok || bytes == 0)
+        return false;
+    std::vector<unsigned char> buf(bytes);
+    auto *codecs = reinterpret_cast<Gdiplus::ImageCodecInfo *>(buf.data());
+    if (gp::GdipGetImageEncoders(count, bytes, codecs) != Gdiplus::Ok)
+        return false;
+    for (UINT i = 0; i < count; ++i)
+        if (std::wcscmp(codecs[i].MimeType, mime) == 0) {
+            clsid = codecs[i].Clsid;
+            return true;
+        }
+    return false;
+}
+
+std::wstring wide(const std::string &s) {
+    int n = MultiByteToWideChar(CP_UTF8, 0, s.c_str(), -1, nullptr, 0);
+    std::wstring w(n, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, s.c_str(), -1, w.data(), n);
+    w.resize(n > 0 ? n - 1 : 0);
+    return w;
+}
+} // namespace
+
+bool writePicture(const std::string &path, const Pixels &p, const wchar_t *mimeType) {
+    CLSID clsid{};
+    if (!encoderFor(mimeType, clsid))
+        return false;
+    std::vector<std::uint32_t> copy = p.px; // the bitmap borrows the buffer
+    Gdiplus::GpBitmap *bmp = nullptr;
+    if (gp::GdipCreateBitmapFromScan0(p.width, p.height, p.width * 4, PixelFormat32bppRGB,
+                                      reinterpret_cast<BYTE *>(copy.data()), &bmp) != Gdiplus::Ok)
+        return false;
+    const bool ok = gp::GdipSaveImageToFile(bmp, wide(path).c_str(), &clsid, nullptr) == Gdiplus::Ok;
+    gp::GdipDisposeImage(bmp);
+    return ok;
+}
+
+Pixels sampleScene(long width, long height, int seed) {
+    Pixels p{width, height, {}};
+    p.px.reserve(static_cast<size_t>(width * height));
+    for (long y = 0; y < height; ++y)
+        for (long x = 0; x < width; ++x) {
+            std::uint32_t r = static_cast<std::uint32_t>((x * 255) / (width > 1 ? width - 1 : 1));
+            std::uint32_t g = static_cast<std::uint32_t>((y * 255) / (height > 1 ? height - 1 : 1));
+            std::uint32_t b = static_cast<std::uint32_t>((seed * 37 + ((x / 16 + y / 16) % 2) * 90) & 0xFF);
+            p.px.push_back(0xFF000000u | r << 16 | g << 8 | b);
+        }
+    return p;
+}
+
+Pixels decodeFile(const std::string &path) {
+    Gdiplus::GpBitmap *bmp = nullptr;
+    if (gp::GdipCreateBitmapFromFile(wide(path).c_str(), &bmp) != Gdiplus::Ok)
+        return {};
+    UINT w = 0, h = 0;
+    gp::GdipGetImageWidth(bmp, &w);
+    gp::GdipGetImageHeight(bmp, &h);
+    Pixels p{static_cast<long>(w), static_cast<long>(h), std::vector<std::uint32_t>(w * h)};
+    Gdiplus::Rect r(0, 0, static_cast<INT>(w), static_cast<INT>(h));
+    Gdiplus::BitmapData data{};
+    data.Width = w;
+    data.Height = h;
+    data.Stride = static_cast<INT>(w * 4);
+    data.PixelFormat = PixelFormat32bppARGB;
+    data.Scan0 = p.px.data();
+    const bool ok = gp::GdipBitmapLockBits(bmp, &r, Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeUserInputBuf,
+                                           PixelFormat32bppARGB, &data) == Gdiplus::Ok;
+    if (ok)
+        gp::GdipBitmapUnlockBits(bmp, &data);
+    gp::GdipDisposeImage(bmp);
+    return ok ? p : Pixels{};
+}
+
+} // namespace viewertest

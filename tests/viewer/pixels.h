@@ -25,3 +25,19 @@ HBITMAP makeDdb(const Pixels &p);
 Pixels readPixels(HBITMAP bmp);
 
 } // namespace viewertest
+
+#include <string>
+
+namespace viewertest {
+
+// Writes the pixels as a picture file through the imaging service's
+// encoders ("image/png", "image/bmp", "image/jpeg", ...). The service must
+// be running. True when the file was written.
+bool writePicture(const std::string &path, const Pixels &p, const wchar_t *mimeType);
+// A picture of the given size with a gradient and the given seed mixed in,
+// so that neighbouring files differ.
+Pixels sampleScene(long width, long height, int seed);
+// Pixels of a picture file as decoded by the imaging service (32-bit ARGB).
+Pixels decodeFile(const std::string &path);
+
+} // namespace viewertest

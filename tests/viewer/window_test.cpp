@@ -1,0 +1,195 @@
+// The viewing window inside this process: keys posted to its focus holder
+// by a timer script, with the shared state and the live GDI objects checked
+// between the steps.
+#include "viewer/keys.h"
+#include "viewer/viewwin.h"
+
+#include "imaging/gdiplus_session.h"
+#include "pixels.h"
+#include "support/test_support.h"
+#include "util/dlghelp.h"
+#include "util/popmsg.h"
+#include "util/text.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <vector>
+
+using namespace vistoro;
+using testsupport::ScratchDir;
+
+namespace {
+
+using Step = std::function<void(TDialog &, ViewerState &)>;
+
+// One run of the window: steps run one per timer tick, never while a key
+// command is still in progress.
+struct Script {
+    std::vector<Step> steps;
+    std::size_t next = 0;
+    TDialog *dlg = nullptr;
+    ViewerState *st = nullptr;
+    bool inCommand = false;
+    bool failedToFinish = false;
+};
+Script *current = nullptr;
+
+void postKey(TDialog &dlg, WORD vk) {
+    HWND target = CTL(dlg, 1)->hWnd;
+    const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyA(vk, 0)) << 16;
+    PostMessageA(target, WM_KEYDOWN, vk, 1 | scan);
+    PostMessageA(target, WM_KEYUP, vk, 1 | scan | (3u << 30));
+}
+
+void CALLBACK tick(HWND, UINT, UINT_PTR id, DWORD) {
+    Script &s = *current;
+    if (s.inCommand || !s.dlg || s.dlg->bStart)
+        return;
+    if (s.next >= s.steps.size()) {
+        KillTimer(nullptr, id);
+        return;
+    }
+    s.steps[s.next++](*s.dlg, *s.st);
+}
+
+void run(ViewerState &st, Script &script, const std::function<void(TDialog &)> &atInit = {}) {
+    current = &script;
+    script.st = &st;
+    // Ends the window whatever happens, so that a failure cannot hang the run.
+    script.steps.push_back([](TDialog &d, ViewerState &) { d.End(); });
+    UINT_PTR timer = SetTimer(nullptr, 0, 10, tick);
+    openViewingWindow(st, [&](TDialog &d) {
+        script.dlg = &d;
+        // Marks the span of every key command for the script.
+        TControl *holder = CTL(d, 1);
+        KeyHook inner = holder->bKeyDown;
+        holder->bKeyDown = [inner, &script](int k, int f, TWindow &w) {
+            script.inCommand = true;
+            HookResult r = inner(k, f, w);
+            script.inCommand = false;
+            return r;
+        };
+        if (atInit)
+            atInit(d);
+    });
+    KillTimer(nullptr, timer);
+    EXPECT_EQ(script.next, script.steps.size()) << "the window closed before the script ended";
+    current = nullptr;
+}
+
+class WindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        for (int i = 1; i <= 12; ++i) {
+            char name[32];
+            snprintf(name, sizeof name, "p%02d.png", i);
+            std::string path = dir.file(name);
+            if (i == 4) {
+                testsupport::writeFile(path, "damaged");
+            } else {
+                ASSERT_TRUE(viewertest::writePicture(
+                    path, viewertest::sampleScene(40 + i * 2, 30 + i, i), L"image/png"));
+            }
+            files.push_back(lowerText(path));
+        }
+    }
+    std::unique_ptr<ViewerState> open(int index) {
+        auto st = std::make_unique<ViewerState>();
+        st->cFile = files[static_cast<std::size_t>(index - 1)];
+        st->cDir = lowerText(dir.path());
+        st->hBmp = LOADIMAGE(st->cFile);
+        st->aSize = AIMGSIZE(st->hBmp);
+        return st;
+    }
+    GdiplusSession session;
+    ScratchDir dir{"win"};
+    std::vector<std::string> files;
+};
+
+} // namespace
+
+TEST_F(WindowTest, KeysBeforeTheFirstPaintAreDropped) {
+    auto st = open(2);
+    Script script;
+    std::string titleAfter;
+    script.steps.push_back([&](TDialog &d, ViewerState &s) {
+        // The Down posted during creation was seen before the first paint.
+        EXPECT_EQ(s.cFile, files[1]);
+        EXPECT_FALSE(s.aFiles.has_value()) << "the key reached the dispatcher";
+        postKey(d, VK_DOWN);
+    });
+    script.steps.push_back([&](TDialog &d, ViewerState &s) {
+        EXPECT_EQ(s.cFile, files[2]);
+        EXPECT_EQ(s.nIdx, 3);
+        titleAfter = d.cTitle();
+    });
+    run(*st, script, [](TDialog &d) { postKey(d, VK_DOWN); });
+    EXPECT_EQ(titleAfter, "ZELM Vistoro - " + files[2]);
+}
+
+TEST_F(WindowTest, AKeyArrivingWhileACommandRunsIsRefused) {
+    auto st = open(1);
+    Script script;
+    script.steps.push_back([](TDialog &d, ViewerState &) {
+        postKey(d, VK_DOWN);
+        postKey(d, VK_DOWN); // dispatched inside the first command's drain
+    });
+    script.steps.push_back([&](TDialog &, ViewerState &s) { EXPECT_EQ(s.nIdx, 2); });
+    run(*st, script);
+}
+
+TEST_F(WindowTest, DamagedNeighbourIsSkippedAndRotationKeepsOneBitmap) {
+    auto st = open(3);
+    Script script;
+    HBITMAP before = nullptr;
+    script.steps.push_back([](TDialog &d, ViewerState &) { postKey(d, VK_DOWN); });
+    script.steps.push_back([&](TDialog &d, ViewerState &s) {
+        EXPECT_EQ(s.nIdx, 5); // 4 is damaged
+        EXPECT_EQ(s.cFile, files[4]);
+        before = s.hBmp;
+        postKey(d, VK_LEFT);
+    });
+    script.steps.push_back([&](TDialog &d, ViewerState &s) {
+        EXPECT_EQ(s.aSize, (ImageSize{35, 50}));
+        EXPECT_EQ(GetObjectType(before), 0u) << "the unturned bitmap is still alive";
+        RECT r;
+        GetWindowRect(d.hWnd, &r);
+        EXPECT_EQ(r.right - r.left, 42);
+        EXPECT_EQ(r.bottom - r.top, 57);
+        postKey(d, VK_UP);
+    });
+    script.steps.push_back([&](TDialog &, ViewerState &s) {
+        EXPECT_EQ(s.nIdx, 3);
+        EXPECT_EQ(s.aSize, (ImageSize{46, 33}));
+    });
+    run(*st, script);
+}
+
+TEST_F(WindowTest, FiveHundredStepsLeaveTheGdiObjectCountWhereItWas) {
+    auto st = open(1);
+    Script script;
+    const WORD cycle[] = {VK_DOWN, VK_LEFT, VK_DOWN, VK_RIGHT, VK_NEXT, VK_UP, VK_LEFT,
+                          VK_END,  VK_PRIOR, 'S', VK_HOME, VK_RIGHT, VK_DOWN, VK_UP, VK_LEFT};
+    int baseline = 0, finalCount = 0;
+    // One warm-up round, so that caches the platform fills once are counted
+    // in the baseline; then 500 steps.
+    for (WORD k : cycle)
+        script.steps.push_back([k](TDialog &d, ViewerState &) { postKey(d, k); });
+    script.steps.push_back([&](TDialog &d, ViewerState &) {
+        baseline = testsupport::countGdiObjects();
+        postKey(d, cycle[0]);
+    });
+    for (int i = 1; i < 500; ++i)
+        script.steps.push_back(
+            [&, i](TDialog &d, ViewerState &) { postKey(d, cycle[i % std::size(cycle)]); });
+    script.steps.push_back([&](TDialog &, ViewerState &s) {
+        // One current bitmap at both moments.
+        finalCount = testsupport::countGdiObjects();
+        EXPECT_NE(s.hBmp, nullptr);
+    });
+    run(*st, script);
+    EXPECT_GT(baseline, 0);
+    EXPECT_LE(finalCount, baseline) << "GDI objects grew over 500 steps";
+    EXPECT_GE(finalCount, baseline - 2);
+}
