@@ -3,6 +3,7 @@
 #include "util/filedlg.h"
 #include "util/popmsg.h"
 #include "util/text.h"
+#include "viewer/viewwin.h"
 
 #include <windows.h>
 
@@ -107,7 +108,8 @@ void MAIN(const std::string &cFile) {
     std::optional<StartState> start = settleStartFile(cFile);
     if (!start)
         return;
-    // The viewing window takes over from here once it exists.
+    ViewerState st(*start);
+    showViewer(st);
 }
 
 } // namespace vistoro
