@@ -33,6 +33,10 @@ done
 # A silent prefix: no offer to install the .NET and HTML engines.
 WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1
 wineserver -w
+# Without a window manager every hide waits two seconds for one unless Wine
+# manages the windows itself.
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 || true
+wineserver -w
 # Keep the Wine server alive between programs, and start the desktop helper
 # now with its output closed: started by the first test instead, it would
 # inherit that test's output pipe and keep the runner waiting on it.
