@@ -2,6 +2,7 @@
 
 #include "imaging/decode_probe.h"
 #include "imaging/file_buffer.h"
+#include "imaging/gdiplus_session.h"
 #include "imaging/gdiplus_holders.h"
 #include "imaging/metafile.h"
 #include "imaging/pixel_format.h"
@@ -122,6 +123,10 @@ UniqueGpBitmap decodeAndNormalise(IStream *stream, bool forcePremultiplied, Step
 } // namespace
 
 ImageFromFileResult GDIP_IMAGEFROMFILE(std::string_view cFile, const ImageFromFileOptions &options) {
+    // Outside the service's span nothing is decoded, whether or not the
+    // platform's implementation would answer.
+    if (!gdiplusRunning())
+        return {};
     StepClock clock;
     UniqueGpBitmap image;
     {

@@ -23,6 +23,50 @@ void putWord(std::vector<BYTE> &out, std::uint16_t v) {
     out.push_back(static_cast<BYTE>(v >> 8));
 }
 
+// Whether the records run from the header to the end-of-file record, each
+// of a sane size and inside the data. Playback code trusts these sizes, so
+// a broken chain is refused before it is played.
+bool enhancedChainIsWhole(const BYTE *data, std::size_t size) noexcept {
+    constexpr std::uint32_t kEndOfFile = 14;
+    for (std::size_t at = 0; at + 8 <= size;) {
+        const std::uint32_t type = dword(data + at), bytes = dword(data + at + 4);
+        if (bytes < 8 || bytes % 4 != 0 || bytes > size - at || (at == 0 && bytes < 88))
+            return false;
+        if (type == kEndOfFile)
+            return true;
+        at += bytes;
+    }
+    return false;
+}
+
+bool windowsChainIsWhole(const BYTE *data, std::size_t size) noexcept {
+    if (size < kWmfHeaderBytes || word(data + 2) != 9)
+        return false;
+    for (std::size_t at = kWmfHeaderBytes; at + 6 <= size;) {
+        const std::uint32_t words = dword(data + at);
+        if (words < 3 || words > (size - at) / 2)
+            return false;
+        if (word(data + at + 4) == 0) // the end-of-file record
+            return true;
+        at += static_cast<std::size_t>(words) * 2;
+    }
+    return false;
+}
+
+bool chainIsWhole(MetafileKind kind, const BYTE *data, std::size_t size) noexcept {
+    switch (kind) {
+    case MetafileKind::enhanced:
+        return enhancedChainIsWhole(data, size);
+    case MetafileKind::placeable:
+        return windowsChainIsWhole(data + 22, size - 22);
+    case MetafileKind::plainWmf:
+        return windowsChainIsWhole(data, size);
+    case MetafileKind::none:
+        break;
+    }
+    return false;
+}
+
 // Decodes a metafile image from bytes with the service's general loader.
 UniqueGpImage loadMetafile(const BYTE *data, std::size_t size) {
     UniqueGlobal block(::GlobalAlloc(GMEM_MOVEABLE, size));
@@ -142,6 +186,8 @@ UniqueGpBitmap bitmapFromMetafile(IStream *stream) {
         if (!data)
             return {};
         kind = metafileKindOf(data, size);
+        if (!chainIsWhole(kind, data, size))
+            return {};
         if (kind == MetafileKind::plainWmf) {
             auto header = placeableHeaderFor(data, size);
             if (!header)

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Draws the test pictures that the decoder tests cannot make in-process
+# (the imaging service here has no GIF, ICO or 16-bit encoder that reads
+# back) into the folder given. Run by the build.
+set -euo pipefail
+out=$1
+mkdir -p "$out"
+cd "$out"
+# 4 x 2 pixels of known colours, one per palette entry.
+convert -size 4x2 xc:'#ff0000' \
+  -fill '#00ff00' -draw 'point 1,0' -fill '#0000ff' -draw 'point 2,0' \
+  -fill '#ffffff' -draw 'point 3,0' -fill '#000000' -draw 'point 0,1' \
+  -fill '#808080' -draw 'point 1,1' -fill '#ffff00' -draw 'point 2,1' \
+  -fill '#00ffff' -draw 'point 3,1' exact.gif
+# A 16 x 16 icon: opaque blue with a fully transparent top-left quarter.
+convert -size 16x16 xc:'#0000ff' -alpha set -region 8x8+0+0 -alpha transparent \
+  +region -define icon:format=bmp exact.ico
+# 16 bits per channel.
+convert -size 8x8 xc:'#123456' -depth 16 png48:deep16.png
+convert -size 8x8 xc:'#123456' -depth 16 -compress none deep16.tif
+# Larger pictures with real compressed data, to cut short and to mutate.
+convert -size 160x120 -seed 5 plasma:'#2e86c1'-'#f1c40f' -quality 85 photo.jpg
+convert -size 160x120 -seed 6 plasma:'#c0392b'-'#27ae60' -depth 8 photo.png
+convert -size 160x120 -seed 7 plasma:'#8e44ad'-'#f39c12' -colors 64 photo.gif
+touch stamp

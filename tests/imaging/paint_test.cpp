@@ -1,0 +1,207 @@
+// Painting with and without alpha, the alpha test, metrics and release.
+#include "fixtures.h"
+
+#include "imaging/decode.h"
+#include "imaging/gdiplus_session.h"
+#include "imaging/paint.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+using namespace vistoro;
+using imgtest::Canvas;
+using imgtest::Pixels;
+
+namespace {
+
+struct GdiplusEnvironment : testing::Environment {
+    void SetUp() override { ASSERT_TRUE(GDIPLUSSTARTUP()); }
+    void TearDown() override { GDIPLUSSHUTDOWN(); }
+};
+const auto *const environment = testing::AddGlobalTestEnvironment(new GdiplusEnvironment);
+
+// Red and blue side by side, opaque premultiplied words.
+const Pixels kRedBlue = {0xFFFF0000, 0xFF0000FF};
+
+struct Bitmap {
+    HBITMAP h;
+    explicit Bitmap(HBITMAP b) : h(b) {}
+    ~Bitmap() { DeleteObject(h); }
+};
+
+} // namespace
+
+TEST(HasAlpha, LooksAtEveryFourthByte) {
+    EXPECT_FALSE(HASALPHA(nullptr));
+    HBRUSH brush = CreateSolidBrush(RGB(1, 2, 3));
+    EXPECT_FALSE(HASALPHA(reinterpret_cast<HBITMAP>(brush)));
+    DeleteObject(brush);
+
+    Bitmap clear(imgtest::dib32(3, 2, Pixels(6, 0x00FFFFFF)));
+    EXPECT_FALSE(HASALPHA(clear.h));
+    Pixels lastOnly(6, 0x00123456);
+    lastOnly[5] = 0x01123456;
+    Bitmap last(imgtest::dib32(3, 2, lastOnly));
+    EXPECT_TRUE(HASALPHA(last.h));
+    // Not 32-bit: still every fourth byte of the rows.
+    Bitmap rgb24(imgtest::dibFilled(4, 2, 24, 0x55));
+    EXPECT_TRUE(HASALPHA(rgb24.h));
+    Bitmap black24(imgtest::dibFilled(4, 2, 24, 0));
+    EXPECT_FALSE(HASALPHA(black24.h));
+}
+
+TEST(HasAlpha, FollowsTheBitmapNotAnEarlierAnswer) {
+    Pixels words(4, 0);
+    void *bits = nullptr;
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), 2, -2, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    HBITMAP dib = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    EXPECT_FALSE(HASALPHA(dib));
+    static_cast<std::uint32_t *>(bits)[3] = 0x80000000;
+    EXPECT_TRUE(HASALPHA(dib));
+    DeleteObject(dib);
+}
+
+TEST(Paint, PlainCopyAtOwnSizeAndStretched) {
+    // Alpha bytes all 0: the plain path, pixel for pixel.
+    Bitmap bmp(imgtest::dib32(2, 1, {0x00FF0000, 0x000000FF}));
+    Canvas canvas(8, 4, 0x00FFFFFF);
+    PAINTIMG(canvas.dc(), bmp.h, 1, 2);
+    EXPECT_EQ(canvas.rgb(2, 1), 0xFF0000u);
+    EXPECT_EQ(canvas.rgb(3, 1), 0x0000FFu);
+    EXPECT_EQ(canvas.rgb(1, 1), 0xFFFFFFu);
+    EXPECT_EQ(canvas.rgb(4, 1), 0xFFFFFFu);
+    EXPECT_EQ(canvas.rgb(2, 2), 0xFFFFFFu);
+
+    Canvas same(8, 4, 0x00FFFFFF);
+    PAINTIMG(same.dc(), bmp.h, 0, 0, 2, 1);
+    EXPECT_EQ(same.rgb(0, 0), 0xFF0000u);
+    EXPECT_EQ(same.rgb(2, 0), 0xFFFFFFu);
+
+    Canvas stretched(8, 4, 0x00FFFFFF);
+    SetStretchBltMode(stretched.dc(), HALFTONE);
+    PAINTIMG(stretched.dc(), bmp.h, 0, 0, 6, 3); // aspect not kept
+    for (int y = 0; y < 3; ++y) {
+        EXPECT_EQ(stretched.rgb(0, y), 0xFF0000u);
+        EXPECT_EQ(stretched.rgb(2, y), 0xFF0000u);
+        EXPECT_EQ(stretched.rgb(3, y), 0x0000FFu);
+        EXPECT_EQ(stretched.rgb(5, y), 0x0000FFu);
+    }
+    EXPECT_EQ(stretched.rgb(6, 0), 0xFFFFFFu);
+    EXPECT_EQ(stretched.rgb(0, 3), 0xFFFFFFu);
+    EXPECT_EQ(GetStretchBltMode(stretched.dc()), HALFTONE);
+}
+
+TEST(Paint, AlphaPathBlendsPremultipliedPixels) {
+    // Opaque red, half-transparent premultiplied green, fully transparent.
+    Bitmap bmp(imgtest::dib32(3, 1, {0xFFFF0000, 0x80008000, 0x00000000}));
+    Canvas canvas(6, 2, 0x00FFFFFF);
+    PAINTIMG(canvas.dc(), bmp.h, 1, 1);
+    EXPECT_EQ(canvas.rgb(1, 1), 0xFF0000u);
+    EXPECT_TRUE(imgtest::similar(canvas.rgb(2, 1), 0x7FFF7F, 1)) << std::hex << canvas.rgb(2, 1);
+    EXPECT_EQ(canvas.rgb(3, 1), 0xFFFFFFu);
+    EXPECT_EQ(canvas.rgb(0, 1), 0xFFFFFFu);
+
+    Canvas stretched(6, 2, 0x00FFFFFF);
+    PAINTIMG(stretched.dc(), bmp.h, 0, 0, 6, 2);
+    EXPECT_EQ(stretched.rgb(0, 0), 0xFF0000u);
+    EXPECT_EQ(stretched.rgb(1, 1), 0xFF0000u);
+    EXPECT_EQ(stretched.rgb(5, 1), 0xFFFFFFu);
+}
+
+TEST(Paint, BitmapThatRefusesTheBlendIsStillShown) {
+    // A 24-bit bitmap passes the alpha test by its bytes, but cannot be
+    // blended with per-pixel alpha.
+    Bitmap grey(imgtest::dibFilled(4, 2, 24, 0x55));
+    ASSERT_TRUE(HASALPHA(grey.h));
+    Canvas canvas(4, 2, 0x00FFFFFF);
+    PAINTIMG(canvas.dc(), grey.h);
+    EXPECT_EQ(canvas.rgb(0, 0), 0x555555u);
+    EXPECT_EQ(canvas.rgb(3, 1), 0x555555u);
+}
+
+TEST(Paint, AbpaintTakesLeftBeforeTopAndDefaultsTo220) {
+    Bitmap white(imgtest::dib32(1, 1, {0xFFFFFFFF}));
+    Canvas canvas(6, 4, 0x00000000);
+    EXPECT_TRUE(ABPAINT(canvas.dc(), 4, 1, white.h));
+    EXPECT_TRUE(imgtest::similar(canvas.rgb(4, 1), 0xDCDCDC, 1)) << std::hex << canvas.rgb(4, 1);
+    EXPECT_EQ(canvas.rgb(1, 4 - 1), 0u);
+    EXPECT_TRUE(ABPAINT(canvas.dc(), 0, 0, white.h, 255, 2, 2));
+    EXPECT_EQ(canvas.rgb(0, 0), 0xFFFFFFu);
+    EXPECT_EQ(canvas.rgb(1, 1), 0xFFFFFFu);
+    EXPECT_FALSE(ABPAINT(nullptr, 0, 0, white.h));
+    EXPECT_FALSE(ABPAINT(canvas.dc(), 0, 0, nullptr));
+}
+
+TEST(Paint, ZeroContextOrHandlePaintsNothing) {
+    Bitmap bmp(imgtest::dib32(2, 1, kRedBlue));
+    Canvas canvas(2, 1, 0x00FFFFFF);
+    PAINTIMG(nullptr, bmp.h);
+    PAINTIMG(canvas.dc(), nullptr);
+    PALBMPDRAW(canvas.dc(), 0, 0, nullptr);
+    EXPECT_EQ(canvas.rgb(0, 0), 0xFFFFFFu);
+}
+
+TEST(Paint, DecodedPictureOnBothPaths) {
+    testsupport::ScratchDir dir("paint");
+    const std::string path = dir.file("a.png");
+    ASSERT_TRUE(imgtest::saveEncoded(path, L"image/png", 2, 1, {0xFFFF0000, 0x800000FF}));
+    HBITMAP h = LOADIMG(path);
+    ASSERT_NE(h, nullptr);
+    ASSERT_TRUE(HASALPHA(h));
+    Canvas canvas(2, 1, 0x00FFFFFF);
+    PAINTIMG(canvas.dc(), h, 0, 0, 2, 1);
+    EXPECT_EQ(canvas.rgb(0, 0), 0xFF0000u);
+    EXPECT_TRUE(imgtest::similar(canvas.rgb(1, 0), 0x7F7FFF, 1)) << std::hex << canvas.rgb(1, 0);
+    DELETEOBJECT(h);
+}
+
+TEST(Metrics, SizesAndZeroForWhatIsNoBitmap) {
+    EXPECT_EQ(NBMPWIDTH(nullptr), 0);
+    EXPECT_EQ(NBMPHEIGHT(nullptr), 0);
+    HBITMAP bmp = CreateBitmap(7, 5, 1, 32, nullptr);
+    EXPECT_EQ(NBMPWIDTH(bmp), 7);
+    EXPECT_EQ(NBMPHEIGHT(bmp), 5);
+    HBRUSH brush = CreateSolidBrush(RGB(200, 100, 50));
+    EXPECT_EQ(NBMPWIDTH(reinterpret_cast<HBITMAP>(brush)), 0);
+    EXPECT_EQ(NBMPHEIGHT(reinterpret_cast<HBITMAP>(brush)), 0);
+    EXPECT_TRUE(DELETEOBJECT(brush));
+    EXPECT_TRUE(DELETEOBJECT(bmp));
+    EXPECT_EQ(NBMPWIDTH(bmp), 0);
+}
+
+TEST(DeleteObject, FalseForZeroAndForValuesThatAreNoObjects) {
+    EXPECT_FALSE(DELETEOBJECT(nullptr));
+    UINT_PTR free = 0;
+    for (UINT_PTR v = 0x1234; v < 0xFFFF && !free; ++v)
+        if (GetObjectType(reinterpret_cast<HGDIOBJ>(v)) == 0)
+            free = v;
+    ASSERT_NE(free, 0u);
+    const int before = testsupport::countGdiObjects();
+    EXPECT_FALSE(DELETEOBJECT(reinterpret_cast<HGDIOBJ>(free)));
+    HBITMAP bmp = CreateBitmap(1, 1, 1, 32, nullptr);
+    EXPECT_EQ(testsupport::countGdiObjects(), before + 1);
+    EXPECT_TRUE(DELETEOBJECT(bmp));
+    EXPECT_EQ(testsupport::countGdiObjects(), before);
+    EXPECT_FALSE(DELETEOBJECT(bmp));
+}
+
+TEST(Leaks, RepeatedPaintsLeaveNoObjects) {
+    HBITMAP alpha = LOADIMG(imgtest::fixture("exact.ico"));
+    HBITMAP opaque = LOADIMG(imgtest::fixture("photo.jpg"));
+    ASSERT_NE(alpha, nullptr);
+    ASSERT_NE(opaque, nullptr);
+    Bitmap plain(imgtest::dib32(2, 1, {0x00FF0000, 0x000000FF}));
+    Canvas canvas(200, 150, 0);
+    const int before = testsupport::countGdiObjects();
+    for (int i = 0; i < 100; ++i) {
+        for (HBITMAP h : {alpha, opaque, plain.h}) {
+            PAINTIMG(canvas.dc(), h);
+            PAINTIMG(canvas.dc(), h, 3, 4, 50, 20);
+        }
+        EXPECT_TRUE(HASALPHA(alpha));
+    }
+    EXPECT_EQ(testsupport::countGdiObjects(), before);
+    DELETEOBJECT(alpha);
+    DELETEOBJECT(opaque);
+}
