@@ -6,6 +6,9 @@
 #include "viewer/closemenu.h"
 
 namespace vistoro {
+namespace {
+constexpr UINT_PTR kWakeTimer = 0x5A4F;
+} // namespace
 
 ZoomSize zoomSize(const ImageSize &aSize, const Rect &desktop) {
     ZoomSize z{static_cast<double>(desktop.right), static_cast<double>(desktop.bottom)};
@@ -30,9 +33,13 @@ void ZOOM(TDialog &oDlg, const ImageSize &aSize, HBITMAP hBmp) {
     // Outside the visible client area, it only holds the keyboard focus.
     TButton::New({.nRow = -2, .nCol = -2, .cCaption = "", .oWnd = &zoom});
     if (TControl *catcher = CTL(zoom, 1))
-        catcher->bKeyDown = [&zoom](int nKey, int, TWindow &) {
-            if (nKey == VK_SPACE)
-                zoom.End();
+        catcher->bKeyDown = [&zoom](int nKey, int, TWindow &) -> HookResult {
+            if (nKey != VK_SPACE)
+                return std::nullopt;
+            zoom.End();
+            // Handled: the button's own Space handling would press it and
+            // take the mouse capture in a window that is closing.
+            return 0;
         };
     // Hidden only once the zoom window is drawn, so the screen never shows
     // neither of them.
@@ -48,8 +55,13 @@ void ZOOM(TDialog &oDlg, const ImageSize &aSize, HBITMAP hBmp) {
             [&zoom, &oDlg, width, height] {
                 MOVEWINDOW(zoom.hWnd, 0, 0, width + kFrameAllowance, height + kFrameAllowance);
                 WNDCENTER(zoom.hWnd);
-                zoom.bValid = [&oDlg] {
+                zoom.bValid = [&oDlg, &zoom] {
                     oDlg.Show();
+                    // The toolkit drains the queue right after ending the
+                    // dialog, which can swallow the message that wakes the
+                    // modal loop; a short timer wakes it in any case (it
+                    // dies with the window).
+                    ::SetTimer(zoom.hWnd, kWakeTimer, 10, nullptr);
                     return true;
                 };
             },

@@ -1,0 +1,393 @@
+// What a person sees of the viewer: the window, its picture, the keys,
+// turning, zooming, dragging and closing, driven from outside the process.
+#include "harness/harness.h"
+#include "imaging/gdiplus_session.h"
+#include "pixels.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+using namespace harness;
+using testsupport::ScratchDir;
+using viewertest::Pixels;
+
+namespace {
+
+const std::string kExe = testsupport::hostPath(VISTORO_EXE);
+constexpr int kScreenW = 1920, kScreenH = 1080;
+
+std::string lower(std::string s) {
+    for (char &c : s)
+        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+struct Placement {
+    int left, top, width, height;
+};
+Placement placementOf(HWND w) {
+    RECT r = windowRect(w);
+    return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+// Where a window of a picture of this size belongs: picture + 7, centred.
+Placement centredFor(int picW, int picH) {
+    const int w = picW + 7, h = picH + 7;
+    return {kScreenW / 2 - w / 2, kScreenH / 2 - h / 2, w, h};
+}
+::testing::AssertionResult placedAt(HWND w, Placement want) {
+    Placement got{};
+    waitUntil([&] {
+        got = placementOf(w);
+        return got.left == want.left && got.top == want.top && got.width == want.width &&
+               got.height == want.height;
+    }, Millis{5000});
+    if (got.left == want.left && got.top == want.top && got.width == want.width &&
+        got.height == want.height)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << "window at " << got.left << "," << got.top << " size " << got.width << "x"
+           << got.height << "; expected " << want.left << "," << want.top << " size "
+           << want.width << "x" << want.height;
+}
+::testing::AssertionResult titled(HWND w, const std::string &want) {
+    std::string got;
+    waitUntil([&] { return (got = title(w)) == want; }, Millis{5000});
+    if (got == want)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "title \"" << got << "\", expected \"" << want << "\"";
+}
+
+// The viewing window of a started program, found by its title.
+HWND viewer(Process &p, const std::string &file) {
+    return waitWindow(p.pid(), "#32770", "ZELM Vistoro - " + lower(file));
+}
+
+// The client area's top-left pixels, as many as the picture has.
+bool showsPixels(HWND w, const Pixels &want) {
+    const RECT c = clientRectOnScreen(w);
+    const RECT area{c.left, c.top, c.left + want.width, c.top + want.height};
+    std::vector<DWORD> got;
+    waitUntil([&] {
+        got = screenPixels(area);
+        for (std::size_t i = 0; i < got.size(); ++i)
+            if (got[i] != (want.px[i] & 0xFFFFFF))
+                return false;
+        return got.size() == want.px.size();
+    }, Millis{5000});
+    for (std::size_t i = 0; i < got.size(); ++i)
+        if (got[i] != (want.px[i] & 0xFFFFFF)) {
+            ADD_FAILURE() << "pixel " << i % want.width << "," << i / want.width << " is " << std::hex
+                          << got[i] << ", expected " << (want.px[i] & 0xFFFFFF);
+            return false;
+        }
+    return got.size() == want.px.size();
+}
+
+Pixels turnedLeft(const Pixels &p) {
+    Pixels out{p.height, p.width, std::vector<std::uint32_t>(p.px.size())};
+    for (long y = 0; y < p.height; ++y)
+        for (long x = 0; x < p.width; ++x)
+            out.px[static_cast<std::size_t>((p.width - 1 - x) * out.width + y)] = p.at(x, y);
+    return out;
+}
+
+void closeWithEsc(Process &p, HWND w) {
+    typeKey(w, VK_ESCAPE);
+    EXPECT_EQ(p.waitExit(), 0u);
+}
+
+void expectNotice(Process &p, const std::string &text) {
+    HWND box = waitWindow(p.pid(), "#32770", "ZELM Vistoro");
+    ASSERT_TRUE(box) << "no notice appeared";
+    EXPECT_EQ(messageBoxText(box), text);
+    pressButton(box, IDOK);
+    EXPECT_EQ(p.waitExit(), 0u);
+    EXPECT_TRUE(windowsOf(p.pid()).empty());
+}
+
+class ViewerE2E : public ::testing::Test {
+  protected:
+    std::string picture(const std::string &name, long w, long h, int seed = 1) {
+        const std::string path = dir.file(name);
+        const Pixels px = viewertest::sampleScene(w, h, seed);
+        const bool bmp = name.size() > 4 && lower(name.substr(name.size() - 4)) == ".bmp";
+        EXPECT_TRUE(viewertest::writePicture(path, px, bmp ? L"image/bmp" : L"image/png")) << path;
+        return path;
+    }
+    vistoro::GdiplusSession session;
+    ScratchDir dir{"view"};
+};
+
+} // namespace
+
+TEST_F(ViewerE2E, PictureIsShownOneToOneInACentredWindowAndEscEnds) {
+    const std::string path = picture("Big Scene.PNG", 640, 480, 5);
+    Process p(kExe, {path});
+    HWND w = viewer(p, path);
+    ASSERT_TRUE(w) << "no viewing window titled with the lower-case path";
+    EXPECT_TRUE(placedAt(w, centredFor(640, 480)));
+    EXPECT_EQ(placementOf(w).width, 647);
+    EXPECT_EQ(placementOf(w).height, 487);
+    EXPECT_TRUE(showsPixels(w, viewertest::sampleScene(640, 480, 5)));
+    closeWithEsc(p, w);
+}
+
+TEST_F(ViewerE2E, PictureLargerThanTheScreenIsNotScaled) {
+    const std::string path = picture("huge.png", 2000, 1200);
+    Process p(kExe, {path});
+    HWND w = viewer(p, path);
+    ASSERT_TRUE(w);
+    EXPECT_TRUE(placedAt(w, centredFor(2000, 1200)));
+    EXPECT_LT(placementOf(w).left, 0);
+    closeWithEsc(p, w);
+}
+
+TEST_F(ViewerE2E, KeysStepThroughTheFolderSkippingADamagedPicture) {
+    // 25 pictures whose sizes tell them apart; the 7th is damaged.
+    std::vector<std::string> files;
+    for (int i = 1; i <= 25; ++i) {
+        char name[16];
+        snprintf(name, sizeof name, "img%02d.bmp", i);
+        if (i == 7) {
+            files.push_back(dir.file(name));
+            testsupport::writeFile(files.back(), "BM but nothing more");
+        } else {
+            files.push_back(picture(name, 100 + 4 * i, 80 + 2 * i, i));
+        }
+    }
+    auto at = [&](int i) { return "ZELM Vistoro - " + lower(files[static_cast<size_t>(i - 1)]); };
+    auto fits = [&](int i) { return centredFor(100 + 4 * i, 80 + 2 * i); };
+
+    Process p(kExe, {dir.path() + "\\"});
+    HWND w = viewer(p, files[0]);
+    ASSERT_TRUE(w);
+    EXPECT_TRUE(placedAt(w, fits(1)));
+
+    struct Move {
+        WORD key;
+        int lands;
+    };
+    const Move moves[] = {
+        {VK_UP, 1},    // at the start: nothing
+        {VK_DOWN, 2},  {VK_NEXT, 12}, {VK_PRIOR, 2}, {VK_END, 25},
+        {VK_DOWN, 25}, // at the end: nothing
+        {VK_PRIOR, 15}, {VK_HOME, 1}, {VK_NEXT, 11}, {VK_PRIOR, 1},
+    };
+    for (const Move &m : moves) {
+        typeKey(w, m.key);
+        EXPECT_TRUE(titled(w, at(m.lands))) << "key " << m.key;
+        EXPECT_TRUE(placedAt(w, fits(m.lands))) << "key " << m.key;
+    }
+    // 6 → 8 over the damaged 7, and back.
+    for (int i = 2; i <= 6; ++i) {
+        typeKey(w, VK_DOWN);
+        ASSERT_TRUE(titled(w, at(i))); // a key pressed while one runs is dropped
+    }
+    typeKey(w, VK_DOWN);
+    EXPECT_TRUE(titled(w, at(8)));
+    EXPECT_TRUE(placedAt(w, fits(8)));
+    typeKey(w, VK_UP);
+    EXPECT_TRUE(titled(w, at(6)));
+    // S picks a picture of the folder that loads.
+    typeKey(w, 'S');
+    Sleep(300);
+    const std::string picked = title(w);
+    bool known = false;
+    for (int i = 1; i <= 25; ++i)
+        known |= i != 7 && picked == at(i);
+    EXPECT_TRUE(known) << picked;
+    closeWithEsc(p, w);
+}
+
+TEST_F(ViewerE2E, WhenEveryLaterEntryIsDamagedTheSamePictureComesBackCentred) {
+    picture("a.bmp", 120, 90);
+    const std::string b = picture("b.bmp", 200, 150, 2);
+    testsupport::writeFile(dir.file("c.png"), "not a png");
+    testsupport::writeFile(dir.file("d.jpg"), "not a jpeg");
+    Process p(kExe, {b});
+    HWND w = viewer(p, b);
+    ASSERT_TRUE(w);
+    ASSERT_TRUE(placedAt(w, centredFor(200, 150)));
+    // Moved away first, so that the re-centring shows.
+    Placement home = placementOf(w);
+    drag(home.left + 50, home.top + 50, home.left + 150, home.top + 110);
+    EXPECT_TRUE(placedAt(w, {home.left + 100, home.top + 60, home.width, home.height}));
+    typeKey(w, VK_DOWN);
+    EXPECT_TRUE(placedAt(w, centredFor(200, 150)));
+    EXPECT_TRUE(titled(w, "ZELM Vistoro - " + lower(b)));
+    EXPECT_TRUE(showsPixels(w, viewertest::sampleScene(200, 150, 2)));
+    typeKey(w, VK_UP);
+    EXPECT_TRUE(titled(w, "ZELM Vistoro - " + lower(dir.file("a.bmp"))));
+    closeWithEsc(p, w);
+}
+
+TEST_F(ViewerE2E, FolderWhoseFirstEntryDoesNotLoadStartsOnTheFirstThatDoes) {
+    testsupport::writeFile(dir.file("a-broken.png"), "broken");
+    CreateDirectoryA(dir.file("b-folder.jpg").c_str(), nullptr);
+    const std::string c = picture("c-good.bmp", 90, 60);
+    Process p(kExe, {dir.path() + "\\"});
+    HWND w = viewer(p, c);
+    ASSERT_TRUE(w) << "the program did not start on the first picture that loads";
+    EXPECT_TRUE(windowsOf(p.pid(), "#32770").size() == 1) << "a notice was shown";
+    closeWithEsc(p, w);
+}
+
+TEST_F(ViewerE2E, LeftAndRightTurnThePictureInMemoryOnly) {
+    const std::string path = picture("turn.png", 640, 480, 9);
+    picture("zz-next.png", 300, 200, 3);
+    const std::string before = testsupport::readFile(path);
+    const Pixels px = viewertest::sampleScene(640, 480, 9);
+    Process p(kExe, {path});
+    HWND w = viewer(p, path);
+    ASSERT_TRUE(w);
+    ASSERT_TRUE(placedAt(w, centredFor(640, 480)));
+
+    typeKey(w, VK_LEFT);
+    EXPECT_TRUE(placedAt(w, centredFor(480, 640)));
+    EXPECT_EQ(placementOf(w).width, 487);
+    EXPECT_EQ(placementOf(w).height, 647);
+    EXPECT_TRUE(showsPixels(w, turnedLeft(px)));
+    typeKey(w, VK_RIGHT);
+    EXPECT_TRUE(placedAt(w, centredFor(640, 480)));
+    EXPECT_TRUE(showsPixels(w, px));
+
+    // Turned, then away and back: shown as stored.
+    typeKey(w, VK_RIGHT);
+    EXPECT_TRUE(placedAt(w, centredFor(480, 640)));
+    typeKey(w, VK_DOWN);
+    EXPECT_TRUE(placedAt(w, centredFor(300, 200)));
+    typeKey(w, VK_UP);
+    EXPECT_TRUE(placedAt(w, centredFor(640, 480)));
+    EXPECT_TRUE(showsPixels(w, px));
+    closeWithEsc(p, w);
+    EXPECT_EQ(testsupport::readFile(path), before);
+}
+
+namespace {
+HWND zoomWindow(Process &p, HWND viewing) {
+    HWND found = nullptr;
+    waitUntil([&] {
+        for (HWND w : windowsOf(p.pid(), "#32770"))
+            if (w != viewing)
+                found = w;
+        return found != nullptr;
+    }, Millis{5000});
+    return found;
+}
+// A right click at a client point; the menu window it opens.
+HWND rightClick(Process &p, HWND w, int x, int y) {
+    PostMessageA(w, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(x, y));
+    PostMessageA(w, WM_RBUTTONUP, 0, MAKELPARAM(x, y));
+    return waitWindow(p.pid(), "#32768", "", Millis{5000});
+}
+// Closed for good: destroyed, so the command that opened it has returned.
+bool gone(HWND w) {
+    return waitUntil([&] { return !IsWindow(w); }, Millis{3000});
+}
+} // namespace
+
+TEST_F(ViewerE2E, SpaceZoomsToTheDesktopAndEveryWayOfClosingBringsTheViewerBack) {
+    const std::string path = picture("zoom.png", 800, 600);
+    Process p(kExe, {path});
+    HWND w = viewer(p, path);
+    ASSERT_TRUE(w);
+    ASSERT_TRUE(placedAt(w, centredFor(800, 600)));
+    const Placement home = placementOf(w);
+
+    auto open = [&] {
+        typeKey(w, VK_SPACE);
+        HWND z = zoomWindow(p, w);
+        EXPECT_TRUE(z) << "no zoom window";
+        if (z) {
+            EXPECT_TRUE(placedAt(z, centredFor(1440, 1080)));
+            EXPECT_TRUE(waitUntil([&] { return !IsWindowVisible(w); }, Millis{5000}))
+                << "the viewing window stayed visible";
+        }
+        return z;
+    };
+    auto backUnchanged = [&] {
+        EXPECT_TRUE(waitUntil([&] { return IsWindowVisible(w) != FALSE; }, Millis{5000}));
+        EXPECT_TRUE(placedAt(w, home));
+        EXPECT_TRUE(titled(w, "ZELM Vistoro - " + lower(path)));
+    };
+
+    HWND z = open();
+    ASSERT_TRUE(z);
+    typeKey(z, VK_SPACE);
+    EXPECT_TRUE(gone(z));
+    backUnchanged();
+
+    z = open();
+    ASSERT_TRUE(z);
+    typeKey(z, VK_ESCAPE);
+    EXPECT_TRUE(gone(z));
+    backUnchanged();
+
+    z = open();
+    ASSERT_TRUE(z);
+    const Placement zp = placementOf(z);
+    // Dragging does not move it.
+    drag(zp.left + 300, zp.top + 300, zp.left + 400, zp.top + 350);
+    Sleep(200);
+    EXPECT_TRUE(placedAt(z, zp));
+    // The close menu: dismissed, the window stays; chosen, it closes.
+    HWND menu = rightClick(p, z, 200, 200);
+    ASSERT_TRUE(menu) << "no close menu";
+    postKey(menu, VK_ESCAPE);
+    EXPECT_TRUE(waitUntil([&] { return !IsWindowVisible(menu); }, Millis{3000}));
+    Sleep(200);
+    EXPECT_TRUE(IsWindowVisible(z));
+    menu = rightClick(p, z, 200, 200);
+    ASSERT_TRUE(menu);
+    postKey(menu, VK_DOWN);
+    postKey(menu, VK_RETURN);
+    EXPECT_TRUE(gone(z));
+    backUnchanged();
+    closeWithEsc(p, w);
+}
+
+TEST_F(ViewerE2E, ZoomSizeFollowsThePicturesShape) {
+    const std::string wide = picture("a-wide.png", 4000, 1000);
+    picture("b-small.png", 100, 50);
+    Process p(kExe, {wide});
+    HWND w = viewer(p, wide);
+    ASSERT_TRUE(w);
+    typeKey(w, VK_SPACE);
+    HWND z = zoomWindow(p, w);
+    ASSERT_TRUE(z);
+    EXPECT_TRUE(placedAt(z, centredFor(1920, 480)));
+    typeKey(z, VK_SPACE);
+    ASSERT_TRUE(gone(z));
+    ASSERT_TRUE(waitUntil([&] { return IsWindowVisible(w) != FALSE; }, Millis{5000}));
+    typeKey(w, VK_DOWN);
+    ASSERT_TRUE(placedAt(w, centredFor(100, 50)));
+    typeKey(w, VK_SPACE);
+    z = zoomWindow(p, w);
+    ASSERT_TRUE(z);
+    EXPECT_TRUE(placedAt(z, centredFor(1920, 960)));
+    typeKey(z, VK_ESCAPE);
+    ASSERT_TRUE(gone(z));
+    ASSERT_TRUE(waitUntil([&] { return IsWindowVisible(w) != FALSE; }, Millis{5000}));
+    closeWithEsc(p, w);
+}
+
+TEST_F(ViewerE2E, NoticesForFirstFilesThatCannotBeShown) {
+    testsupport::writeFile(dir.file("notes.txt"), "text");
+    testsupport::writeFile(dir.file("broken.Png"), "not a picture");
+    testsupport::writeFile(dir.file("noext"), "x");
+    {
+        Process p(kExe, {dir.file("notes.txt")});
+        expectNotice(p, "TXT format not supported.");
+    }
+    {
+        Process p(kExe, {dir.file("broken.Png")});
+        expectNotice(p, "Invalid or unsupported PNG file.");
+    }
+    {
+        // " format not supported.": the box trims the leading blank.
+        Process p(kExe, {dir.file("noext")});
+        expectNotice(p, "format not supported.");
+    }
+}
