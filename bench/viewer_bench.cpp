@@ -1,0 +1,263 @@
+// Measures, in one run: the time from a Down key to the next picture being
+// painted over a generated folder of 1920 x 1080 JPEG pictures, next to the
+// bare decode of the same files; and a quarter turn of a 6000 x 4000
+// picture next to a plain copy of its pixels.
+//
+// Usage: viewer_bench [pictures]   (default 200)
+#include "imaging/decode.h"
+#include "imaging/gdiplus_session.h"
+#include "util/dlghelp.h"
+#include "viewer/rotate.h"
+#include "viewer/viewwin.h"
+
+#include <windows.h>
+
+#include <objidl.h>
+
+#include <gdiplus.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+using namespace vistoro;
+namespace gp = Gdiplus::DllExports;
+
+namespace {
+
+double nowMs() {
+    static LARGE_INTEGER freq = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return 1000.0 * static_cast<double>(t.QuadPart) / static_cast<double>(freq.QuadPart);
+}
+
+struct Stats {
+    double median, p10, p90, min, max;
+};
+Stats statsOf(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    auto at = [&](double q) { return v[static_cast<std::size_t>(q * (v.size() - 1) + 0.5)]; };
+    return {at(0.5), at(0.1), at(0.9), v.front(), v.back()};
+}
+void print(const char *what, const Stats &s) {
+    std::printf("%-28s median %8.2f ms   p10 %8.2f   p90 %8.2f   min %8.2f   max %8.2f\n", what,
+                s.median, s.p10, s.p90, s.min, s.max);
+}
+
+bool jpegEncoder(CLSID &clsid) {
+    UINT count = 0, bytes = 0;
+    gp::GdipGetImageEncodersSize(&count, &bytes);
+    std::vector<unsigned char> buf(bytes);
+    auto *codecs = reinterpret_cast<Gdiplus::ImageCodecInfo *>(buf.data());
+    if (!bytes || gp::GdipGetImageEncoders(count, bytes, codecs) != Gdiplus::Ok)
+        return false;
+    for (UINT i = 0; i < count; ++i)
+        if (std::wcscmp(codecs[i].MimeType, L"image/jpeg") == 0) {
+            clsid = codecs[i].Clsid;
+            return true;
+        }
+    return false;
+}
+
+// A photograph-like scene: smooth gradients with some texture, so that the
+// JPEG is of a realistic size rather than nearly empty.
+bool writeScene(const std::wstring &path, int w, int h, int seed, const CLSID &jpeg) {
+    std::vector<std::uint32_t> px(static_cast<std::size_t>(w) * h);
+    unsigned noise = 12345u + static_cast<unsigned>(seed) * 7919u;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            noise = noise * 1103515245u + 12345u;
+            const unsigned n = (noise >> 24) & 0x1F;
+            const unsigned r = (x * 255 / w + n) & 0xFF, g = (y * 255 / h + n) & 0xFF;
+            const unsigned b = ((x + y + seed * 40) / 8 % 200 + n) & 0xFF;
+            px[static_cast<std::size_t>(y) * w + x] = 0xFF000000u | r << 16 | g << 8 | b;
+        }
+    Gdiplus::GpBitmap *bmp = nullptr;
+    if (gp::GdipCreateBitmapFromScan0(w, h, w * 4, PixelFormat32bppRGB,
+                                      reinterpret_cast<BYTE *>(px.data()), &bmp) != Gdiplus::Ok)
+        return false;
+    const bool ok = gp::GdipSaveImageToFile(bmp, path.c_str(), &jpeg, nullptr) == Gdiplus::Ok;
+    gp::GdipDisposeImage(bmp);
+    return ok;
+}
+
+// The folder of pictures: a few distinct scenes, copied round to the count.
+std::vector<std::string> makeFolder(const std::string &dir, int count) {
+    CLSID jpeg{};
+    if (!jpegEncoder(jpeg))
+        return {};
+    CreateDirectoryA(dir.c_str(), nullptr);
+    std::vector<std::string> files;
+    constexpr int kScenes = 4;
+    for (int i = 0; i < count; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "\\p%03d.jpg", i + 1);
+        const std::string path = dir + name;
+        if (i < kScenes) {
+            if (!writeScene(std::wstring(path.begin(), path.end()), 1920, 1080, i, jpeg))
+                return {};
+        } else {
+            CopyFileA(files[static_cast<std::size_t>(i % kScenes)].c_str(), path.c_str(), FALSE);
+        }
+        files.push_back(path);
+    }
+    return files;
+}
+
+// The key run: a thread timer posts one Down at a time to the focus holder
+// and waits for the paint that follows it.
+struct KeyRun {
+    TDialog *dlg = nullptr;
+    int left = 0;
+    bool waiting = false;
+    bool inCommand = false;
+    double sentAt = 0;
+    std::vector<double> keyToPaint, paintOnly;
+};
+KeyRun run;
+
+void CALLBACK tick(HWND, UINT, UINT_PTR, DWORD) {
+    if (!run.dlg || run.dlg->bStart || run.waiting || run.inCommand)
+        return;
+    if (run.left-- <= 0) {
+        run.dlg->End();
+        return;
+    }
+    HWND holder = CTL(*run.dlg, 1)->hWnd;
+    const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyA(VK_DOWN, 0)) << 16;
+    run.waiting = true;
+    run.sentAt = nowMs();
+    PostMessageA(holder, WM_KEYDOWN, VK_DOWN, 1 | scan);
+    PostMessageA(holder, WM_KEYUP, VK_DOWN, 1 | scan | (3u << 30));
+}
+
+void benchKeys(const std::vector<std::string> &files) {
+    // The bare decode of the same files, as the dispatcher calls it.
+    std::vector<double> decode;
+    for (std::size_t i = 1; i < files.size(); ++i) {
+        const double t0 = nowMs();
+        HBITMAP h = LOADIMG(files[i]);
+        decode.push_back(nowMs() - t0);
+        DeleteObject(h);
+    }
+
+    ViewerState st;
+    std::string first = files.front();
+    for (char &c : first)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    st.cFile = first;
+    st.hBmp = LOADIMAGE(st.cFile, false);
+    st.aSize = AIMGSIZE(st.hBmp);
+    run.left = static_cast<int>(files.size()) - 1;
+    UINT_PTR timer = SetTimer(nullptr, 0, 1, tick);
+    openViewingWindow(st, [](TDialog &d) {
+        run.dlg = &d;
+        TControl *holder = CTL(d, 1);
+        KeyHook inner = holder->bKeyDown;
+        holder->bKeyDown = [inner](int k, int f, TWindow &w) {
+            run.inCommand = true;
+            HookResult r = inner(k, f, w);
+            run.inCommand = false;
+            return r;
+        };
+        PaintHook paint = d.bPainted;
+        d.bPainted = [paint](HDC dc, const PAINTSTRUCT &ps, TWindow &w) {
+            const double t0 = nowMs();
+            paint(dc, ps, w);
+            const double t1 = nowMs();
+            if (run.waiting) {
+                run.keyToPaint.push_back(t1 - run.sentAt);
+                run.paintOnly.push_back(t1 - t0);
+                run.waiting = false;
+            }
+        };
+    });
+    KillTimer(nullptr, timer);
+    run.dlg = nullptr;
+
+    std::printf("Down key to painted, %zu pictures of 1920 x 1080 (JPEG):\n", run.keyToPaint.size());
+    if (run.keyToPaint.empty() || decode.empty()) {
+        std::printf("  no measurement\n");
+        return;
+    }
+    const Stats k = statsOf(run.keyToPaint), d = statsOf(decode), p = statsOf(run.paintOnly);
+    print("  key to painted", k);
+    print("  bare decode (LOADIMG)", d);
+    print("  paint of the picture", p);
+    std::printf("  ratio key-to-painted / decode (medians): %.2f\n", k.median / d.median);
+    std::printf("  over the decode (medians): %.2f ms, of which painting %.2f ms\n",
+                k.median - d.median, p.median);
+}
+
+void benchRotation() {
+    constexpr long W = 6000, H = 4000;
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = W;
+    bi.bmiHeader.biHeight = -H;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    void *bits = nullptr;
+    HBITMAP src = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!src) {
+        std::printf("Rotation: no 6000 x 4000 bitmap could be made\n");
+        return;
+    }
+    auto *px = static_cast<std::uint32_t *>(bits);
+    for (long i = 0; i < W * H; ++i)
+        px[i] = 0xFF000000u | static_cast<std::uint32_t>(i * 2654435761u >> 8);
+    std::vector<std::uint32_t> copy(static_cast<std::size_t>(W) * H);
+    std::vector<double> left, right, plain;
+    for (int i = 0; i < 5; ++i) {
+        double t0 = nowMs();
+        HBITMAP l = ROTATEBMP(src, 90);
+        left.push_back(nowMs() - t0);
+        t0 = nowMs();
+        HBITMAP r = ROTATEBMP(src, -90);
+        right.push_back(nowMs() - t0);
+        DeleteObject(l);
+        DeleteObject(r);
+        t0 = nowMs();
+        std::memcpy(copy.data(), px, copy.size() * 4);
+        plain.push_back(nowMs() - t0);
+    }
+    DeleteObject(src);
+    std::printf("Quarter turn of 6000 x 4000 (5 runs each):\n");
+    const Stats l = statsOf(left), r = statsOf(right), c = statsOf(plain);
+    print("  turn by 90", l);
+    print("  turn by -90", r);
+    print("  memcpy of the pixels", c);
+    std::printf("  ratio turn / copy (medians): %.2f and %.2f\n", l.median / c.median,
+                r.median / c.median);
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    const int count = argc > 1 ? std::max(2, std::atoi(argv[1])) : 200;
+    GdiplusSession session;
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    const std::string dir = std::string(temp) + "vistoro-bench-" + std::to_string(GetCurrentProcessId());
+    const std::vector<std::string> files = makeFolder(dir, count);
+    if (files.empty()) {
+        std::printf("could not write the pictures\n");
+        return 1;
+    }
+    benchKeys(files);
+    benchRotation();
+    for (const std::string &f : files)
+        DeleteFileA(f.c_str());
+    RemoveDirectoryA(dir.c_str());
+    return 0;
+}
