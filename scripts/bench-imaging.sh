@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Benchmarks the decoder: generates a 6000x4000 JPEG and PNG and a folder of
+# 200 pictures of 1920x1080, times a plain libjpeg-turbo decode of the JPEG
+# on the Linux side as the yardstick, runs bench/imaging_bench under Wine on
+# a private screen, and prints the ratio.
+# Usage: bench-imaging.sh [BUILD_DIR]   (VISTORO_DISPLAY_NUM picks the screen)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-${BUILD_DIR:-$root/build}}
+bench=$build/bench/imaging_bench.exe
+[ -f "$bench" ] || { echo "build $bench first" >&2; exit 1; }
+work=${VISTORO_BENCH_DIR:-/tmp/vistoro-imaging-bench}
+mkdir -p "$work/folder"
+
+if [ ! -f "$work/big.jpg" ]; then
+  echo "drawing the large pictures..."
+  convert -size 1500x1000 -seed 11 plasma:'#2e86c1'-'#f1c40f' -resize 6000x4000\! \
+    -attenuate 0.4 +noise Gaussian "$work/big.ppm"
+  convert "$work/big.ppm" -quality 90 "$work/big.jpg"
+  convert "$work/big.ppm" -depth 8 "$work/big.png"
+  rm -f "$work/big.ppm"
+fi
+if [ "$(ls "$work/folder" | wc -l)" -lt 200 ]; then
+  echo "drawing the folder of 200 pictures..."
+  for k in 0 1 2 3 4 5 6 7; do
+    convert -size 480x270 -seed "$k" plasma: -resize 1920x1080\! -attenuate 0.3 \
+      +noise Gaussian -quality 88 "$work/base$k.jpg"
+  done
+  for i in $(seq -w 1 200); do cp "$work/base$((10#$i % 8)).jpg" "$work/folder/p$i.jpg"; done
+  rm -f "$work"/base*.jpg
+fi
+
+# The yardstick: median of 5 decodes to nowhere.
+times=()
+for _ in 1 2 3 4 5; do
+  s=$(date +%s%N); djpeg -outfile /dev/null "$work/big.jpg"; e=$(date +%s%N)
+  times+=($(( (e - s) / 1000000 )))
+done
+djpeg_ms=$(printf '%s\n' "${times[@]}" | sort -n | sed -n 3p)
+
+winpath() { echo "Z:${1//\//\\}"; }
+out=$("$root/scripts/virtual-display.sh" bash -c "
+  wine '$bench' file '$(winpath "$work/big.jpg")' 5 2>/dev/null
+  wine '$bench' file '$(winpath "$work/big.png")' 5 2>/dev/null
+  wine '$bench' folder '$(winpath "$work/folder")' 2>/dev/null")
+echo "$out" | grep -v '^RESULT'
+jpeg_ms=$(echo "$out" | awk '/^RESULT/ { print $3; exit }')
+echo "djpeg (libjpeg-turbo) of the same JPEG to /dev/null: ${djpeg_ms} ms (median of 5)"
+awk -v a="$jpeg_ms" -v b="$djpeg_ms" \
+  'BEGIN { printf "ratio GDIP_IMAGEFROMFILE / djpeg for the JPEG: %.1f\n", a / b }'
