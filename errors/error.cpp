@@ -95,31 +95,29 @@ int raiseError(const ErrorObject &error, std::source_location where) {
     return handlerSlot()(error);
 }
 
+namespace {
+ErrorObject zeroDivisionError() {
+    ErrorObject e;
+    e.genCode = kGenZeroDiv;
+    e.subCode = 1340;
+    e.subSystem = "BASE";
+    e.description = "Divisione per zero";
+    e.operation = "/";
+    return e;
+}
+} // namespace
+
 long long checkedDiv(long long dividend, long long divisor, std::source_location where) {
-    if (divisor == 0) {
-        ErrorObject e;
-        e.genCode = kGenZeroDiv;
-        e.subCode = 1340;
-        e.subSystem = "BASE";
-        e.description = "Divisione per zero";
-        e.operation = "/";
-        return raiseError(e, where);
-    }
+    if (divisor == 0)
+        return raiseError(zeroDivisionError(), where);
     if (divisor == -1 && dividend == std::numeric_limits<long long>::min())
         return std::numeric_limits<long long>::max(); // the quotient does not fit: saturate
     return dividend / divisor;
 }
 
 double checkedDivReal(double dividend, double divisor, std::source_location where) {
-    if (divisor == 0.0) {
-        ErrorObject e;
-        e.genCode = kGenZeroDiv;
-        e.subCode = 1340;
-        e.subSystem = "BASE";
-        e.description = "Divisione per zero";
-        e.operation = "/";
-        return raiseError(e, where);
-    }
+    if (divisor == 0.0)
+        return raiseError(zeroDivisionError(), where);
     return dividend / divisor;
 }
 
