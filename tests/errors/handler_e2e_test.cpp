@@ -139,9 +139,13 @@ TEST_F(HandlerE2E, UnexpectedErrorSentOpensTheMailWithTheWholeBody) {
     pressButton(box, IDOK);
     EXPECT_EQ(p->waitExit(), 1u);
     EXPECT_TRUE(shutdownRan());
-    ASSERT_TRUE(waitUntil([&] { return fileExists(capture); }));
-
-    const std::string address = readFile(capture);
+    // Read until the text is there: right after the rename the file can
+    // still be unreadable for a moment.
+    std::string address;
+    ASSERT_TRUE(waitUntil([&] {
+        address = readFile(capture);
+        return !address.empty();
+    }));
     const std::string head = "mailto:?subject=Rapporto di errore&body=Applicazione: ";
     ASSERT_EQ(address.rfind(head, 0), 0u) << address;
     const std::string exe = demoExe();
@@ -170,8 +174,13 @@ TEST_F(HandlerE2E, AccessViolationIsReportedAndEndsTheProgram) {
     pressButton(box, IDOK);
     EXPECT_EQ(p->waitExit(), 1u);
     EXPECT_TRUE(shutdownRan());
-    ASSERT_TRUE(waitUntil([&] { return fileExists(capture); }));
-    const std::string address = readFile(capture);
+    // Read until the text is there: right after the rename the file can
+    // still be unreadable for a moment.
+    std::string address;
+    ASSERT_TRUE(waitUntil([&] {
+        address = readFile(capture);
+        return !address.empty();
+    }));
     EXPECT_NE(address.find("%0d%0a%0d%0aError WIN32/5  Violazione di accesso in scrittura "
                            "all'indirizzo 0x00000010: eccezione 0xC0000005 a 0x"),
               std::string::npos)
