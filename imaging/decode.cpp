@@ -6,9 +6,9 @@
 #include "imaging/gdiplus_holders.h"
 #include "imaging/metafile.h"
 #include "imaging/pixel_format.h"
+#include "imaging/premultiply.h"
 #include "util/text.h"
 
-#include <cstring>
 #include <unordered_set>
 
 namespace vistoro {
@@ -49,21 +49,6 @@ class StepClock {
     LARGE_INTEGER frequency_{}, last_{};
 };
 
-// 32-bit RGB: every pixel word copied unchanged, its fourth byte becoming
-// alpha. Row by row through each lock's own stride, which may differ from
-// the other's or run bottom-up.
-bool copyPixelWords(Gdiplus::GpBitmap *source, Gdiplus::GpBitmap *target, UINT width,
-                    UINT height, Gdiplus::PixelFormat targetFormat) {
-    BitsLock from(source, width, height, Gdiplus::ImageLockModeRead, PixelFormat32bppRGB);
-    BitsLock to(target, width, height, Gdiplus::ImageLockModeWrite, targetFormat);
-    if (!from || !to)
-        return false;
-    const std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
-    for (UINT y = 0; y < height; ++y)
-        std::memcpy(to.row(y), from.row(y), rowBytes);
-    return true;
-}
-
 // Any other format: the service converts while drawing at 1:1.
 bool drawInto(Gdiplus::GpBitmap *source, Gdiplus::GpBitmap *target, UINT width, UINT height) {
     UniqueGpGraphics graphics;
@@ -75,49 +60,104 @@ bool drawInto(Gdiplus::GpBitmap *source, Gdiplus::GpBitmap *target, UINT width, 
                                   static_cast<INT>(height)) == Gdiplus::Ok;
 }
 
-// Decodes the stream and normalises the picture's pixel format.
-UniqueGpBitmap decodeAndNormalise(IStream *stream, bool forcePremultiplied, StepClock &clock) {
+// A decoded picture before normalisation.
+struct Decoded {
     UniqueGpBitmap source;
-    if (gp::GdipCreateBitmapFromStream(stream, source.put()) != Gdiplus::Ok) {
-        source.release();
+    UINT width = 0, height = 0;
+    Gdiplus::PixelFormat format = 0, targetFormat = 0;
+};
+
+// Decodes the stream; empty when nothing decodes or the format is refused.
+Decoded decode(IStream *stream, bool forcePremultiplied, StepClock &clock) {
+    Decoded d;
+    if (gp::GdipCreateBitmapFromStream(stream, d.source.put()) != Gdiplus::Ok) {
+        d.source.release();
         // This decoder may refuse metafiles that others take as bitmaps.
-        source = bitmapFromMetafile(stream);
+        d.source = bitmapFromMetafile(stream);
     }
     clock.lap(&DecodeTimings::decodeMs);
-    if (!source)
+    if (!d.source)
         return {};
-
-    UINT width = 0, height = 0;
-    Gdiplus::PixelFormat format = 0;
-    if (gp::GdipGetImageWidth(source.get(), &width) != Gdiplus::Ok)
-        width = 0;
-    if (gp::GdipGetImageHeight(source.get(), &height) != Gdiplus::Ok)
-        height = 0;
-    if (gp::GdipGetImagePixelFormat(source.get(), &format) != Gdiplus::Ok)
-        format = 0;
-    const auto targetFormat = normalisedPixelFormat(format, forcePremultiplied);
+    if (gp::GdipGetImageWidth(d.source.get(), &d.width) != Gdiplus::Ok)
+        d.width = 0;
+    if (gp::GdipGetImageHeight(d.source.get(), &d.height) != Gdiplus::Ok)
+        d.height = 0;
+    if (gp::GdipGetImagePixelFormat(d.source.get(), &d.format) != Gdiplus::Ok)
+        d.format = 0;
+    const auto targetFormat = normalisedPixelFormat(d.format, forcePremultiplied);
     if (!targetFormat)
         return {};
+    d.targetFormat = static_cast<Gdiplus::PixelFormat>(*targetFormat);
+    return d;
+}
 
+// Fills the target image: its locked rows written in place where the
+// format allows, else drawn.
+bool fillTarget(const Decoded &d, Gdiplus::GpBitmap *target) {
+    if (d.targetFormat == PixelFormat32bppPARGB && fillsPremultiplied(d.format)) {
+        BitsLock to(target, d.width, d.height, Gdiplus::ImageLockModeWrite, PixelFormat32bppPARGB);
+        if (to && fillPremultiplied(d.source.get(), d.width, d.height, d.format, to.row(0),
+                                    to.stride())) {
+            detail::noteRoute(copiesPixelWords(d.format) ? DecodeRoute::copyWords
+                                                         : DecodeRoute::lockRows);
+            return true;
+        }
+    }
+    // 32-bit RGB must keep its fourth bytes, which a drawing would drop.
+    if (copiesPixelWords(d.format))
+        return false;
+    detail::noteRoute(DecodeRoute::draw);
+    return drawInto(d.source.get(), target, d.width, d.height);
+}
+
+// The target image in its format, the source released.
+UniqueGpBitmap normalise(Decoded &d, StepClock &clock) {
     UniqueGpBitmap target;
     if (detail::faultAt(DecodeFault::makeTarget) ||
-        gp::GdipCreateBitmapFromScan0(static_cast<INT>(width), static_cast<INT>(height), 0,
-                                      static_cast<Gdiplus::PixelFormat>(*targetFormat), nullptr,
-                                      target.put()) != Gdiplus::Ok) {
+        gp::GdipCreateBitmapFromScan0(static_cast<INT>(d.width), static_cast<INT>(d.height), 0,
+                                      d.targetFormat, nullptr, target.put()) != Gdiplus::Ok) {
         target.release();
         return {};
     }
     // A picture that could not be filled in is no result: the caller would
     // show an empty image as if it were the file's.
-    const bool filled = copiesPixelWords(format)
-                            ? copyPixelWords(source.get(), target.get(), width, height,
-                                             static_cast<Gdiplus::PixelFormat>(*targetFormat))
-                            : drawInto(source.get(), target.get(), width, height);
-    source.reset();
+    const bool filled = fillTarget(d, target.get());
+    d.source.reset();
     clock.lap(&DecodeTimings::normaliseMs);
     if (!filled)
         return {};
     return target;
+}
+
+// The bitmap handle. A premultiplied picture whose rows can be filled in
+// place goes straight into the DIB section that becomes the handle: the
+// same pixels as a target image converted over opaque black, without the
+// target image and its copy. Anything else, and any failure of that way,
+// goes through the target image.
+HBITMAP makeHandle(Decoded &d, StepClock &clock) {
+    if (d.targetFormat == PixelFormat32bppPARGB && fillsPremultiplied(d.format)) {
+        if (detail::faultAt(DecodeFault::makeTarget) || detail::faultAt(DecodeFault::makeHandle))
+            return nullptr;
+        UniqueBitmap section = premultipliedSection(d.source.get(), d.width, d.height, d.format);
+        if (section) {
+            detail::noteRoute(copiesPixelWords(d.format) ? DecodeRoute::copyWords
+                                                         : DecodeRoute::lockRows);
+            detail::noteDirectHandle();
+            clock.lap(&DecodeTimings::normaliseMs);
+            d.source.reset();
+            clock.lap(&DecodeTimings::handleMs);
+            return section.release();
+        }
+    }
+    UniqueGpBitmap image = normalise(d, clock);
+    HBITMAP handle = nullptr;
+    if (image && (detail::faultAt(DecodeFault::makeHandle) ||
+                  gp::GdipCreateHBITMAPFromBitmap(image.get(), &handle, kHandleBackground) !=
+                      Gdiplus::Ok))
+        handle = nullptr;
+    image.reset();
+    clock.lap(&DecodeTimings::handleMs);
+    return handle;
 }
 
 } // namespace
@@ -128,27 +168,21 @@ ImageFromFileResult GDIP_IMAGEFROMFILE(std::string_view cFile, const ImageFromFi
     if (!gdiplusRunning())
         return {};
     StepClock clock;
-    UniqueGpBitmap image;
-    {
-        UniqueStream stream = streamOverFile(widen(cFile));
-        clock.lap(&DecodeTimings::readMs);
-        if (stream)
-            image = decodeAndNormalise(stream.get(), options.lForcePremultiplied, clock);
-    } // the stream's release frees the memory block
+    // The stream outlives the source image: a decoder may read it lazily.
+    UniqueStream stream = streamOverFile(widen(cFile));
+    clock.lap(&DecodeTimings::readMs);
+    if (!stream)
+        return {};
+    Decoded decoded = decode(stream.get(), options.lForcePremultiplied, clock);
+    if (!decoded.source)
+        return {}; // the stream's release frees the memory block
 
-    if (!options.lMakeHandle) {
-        if (image)
-            outstandingImages().insert(image.get());
-        return {.oImage = image.release()};
-    }
-    HBITMAP handle = nullptr;
-    if (image && (detail::faultAt(DecodeFault::makeHandle) ||
-                  gp::GdipCreateHBITMAPFromBitmap(image.get(), &handle, kHandleBackground) !=
-                      Gdiplus::Ok))
-        handle = nullptr;
-    image.reset();
-    clock.lap(&DecodeTimings::handleMs);
-    return {.hBitmap = handle};
+    if (options.lMakeHandle)
+        return {.hBitmap = makeHandle(decoded, clock)};
+    UniqueGpBitmap image = normalise(decoded, clock);
+    if (image)
+        outstandingImages().insert(image.get());
+    return {.oImage = image.release()};
 }
 
 void GDIP_DELETEIMAGE(GdipImage *oImage) noexcept {

@@ -1,15 +1,25 @@
 // A seam into GDIP_IMAGEFROMFILE for the benchmark and the tests: the time
-// of each step, and a failure forced at one step. Both are off unless set;
+// of each step and the way taken, and a failure forced at one step. Both are off unless set;
 // when off they cost one pointer test per step.
 #pragma once
 
 namespace vistoro {
+
+// How the last picture reached its target format.
+enum class DecodeRoute {
+    none,
+    copyWords, // 32-bit RGB words copied unchanged
+    lockRows,  // converted by the service into locked rows
+    draw,      // drawn at 1:1
+};
 
 struct DecodeTimings {
     double readMs = 0;      // file into a memory block and a stream over it
     double decodeMs = 0;    // the imaging service's decode of the stream
     double normaliseMs = 0; // target image made and filled in its format
     double handleMs = 0;    // conversion to a bitmap handle
+    DecodeRoute route = DecodeRoute::none;
+    bool directHandle = false; // filled straight into the handle's DIB section
 };
 
 enum class DecodeFault {
@@ -29,6 +39,8 @@ void setDecodeFault(DecodeFault fault) noexcept;
 namespace detail {
 DecodeTimings *decodeTimings() noexcept;
 bool faultAt(DecodeFault step) noexcept;
+void noteRoute(DecodeRoute route) noexcept;
+void noteDirectHandle() noexcept;
 } // namespace detail
 
 } // namespace vistoro

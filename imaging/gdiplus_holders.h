@@ -32,6 +32,21 @@ class BitsLock {
         Gdiplus::GpRect whole(0, 0, static_cast<INT>(width), static_cast<INT>(height));
         locked_ = gp::GdipBitmapLockBits(bmp, &whole, mode, format, &data_) == Gdiplus::Ok;
     }
+    // A read lock whose rows the service writes straight into the caller's
+    // rows (scan0, stride) in the asked format, with no buffer of its own.
+    BitsLock(Gdiplus::GpBitmap *bmp, UINT width, UINT height, Gdiplus::PixelFormat format,
+             BYTE *scan0, INT stride) noexcept
+        : bmp_(bmp) {
+        Gdiplus::GpRect whole(0, 0, static_cast<INT>(width), static_cast<INT>(height));
+        data_.Width = width;
+        data_.Height = height;
+        data_.Stride = stride;
+        data_.PixelFormat = format;
+        data_.Scan0 = scan0;
+        locked_ = gp::GdipBitmapLockBits(
+                      bmp, &whole, Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeUserInputBuf,
+                      format, &data_) == Gdiplus::Ok;
+    }
     BitsLock(const BitsLock &) = delete;
     BitsLock &operator=(const BitsLock &) = delete;
     ~BitsLock() {
@@ -39,6 +54,7 @@ class BitsLock {
             gp::GdipBitmapUnlockBits(bmp_, &data_);
     }
     explicit operator bool() const noexcept { return locked_; }
+    INT stride() const noexcept { return data_.Stride; }
     BYTE *row(UINT y) const noexcept {
         return static_cast<BYTE *>(data_.Scan0) + static_cast<INT_PTR>(y) * data_.Stride;
     }

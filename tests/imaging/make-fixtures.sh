@@ -22,4 +22,18 @@ convert -size 8x8 xc:'#123456' -depth 16 -compress none deep16.tif
 convert -size 160x120 -seed 5 plasma:'#2e86c1'-'#f1c40f' -quality 85 photo.jpg
 convert -size 160x120 -seed 6 plasma:'#c0392b'-'#27ae60' -depth 8 photo.png
 convert -size 160x120 -seed 7 plasma:'#8e44ad'-'#f39c12' -colors 64 photo.gif
+# One small picture per decoded pixel format, odd-sized so that rows carry
+# padding, for comparing the ways of reaching premultiplied ARGB.
+p=(-size 37x23 -seed 3 plasma:'#2e86c1'-'#f1c40f')
+convert "${p[@]}" -quality 90 route-rgb24.jpg
+convert "${p[@]}" -type TrueColor BMP3:route-rgb24.bmp
+# Palettes with a transparent entry.
+hole=(-fill magenta -draw 'rectangle 3,3 12,10' -transparent magenta -colors 31)
+convert "${p[@]}" "${hole[@]}" route-pal8t.gif
+convert "${p[@]}" "${hole[@]}" png8:route-pal8t.png
+convert "${p[@]}" -colorspace Gray -depth 8 -type Grayscale route-grey.png
+convert "${p[@]}" -colorspace Gray -type Grayscale -quality 90 route-grey.jpg
+convert "${p[@]}" -monochrome route-mono.png
+convert "${p[@]}" -monochrome -type Bilevel BMP3:route-mono.bmp
+convert "${p[@]}" -colors 16 -type Palette -depth 4 BMP3:route-pal4.bmp
 touch stamp
