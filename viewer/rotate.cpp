@@ -108,6 +108,7 @@ class TargetPixels {
         return true;
     }
     std::uint32_t *row(long y) { return pixels_ + static_cast<std::ptrdiff_t>(y) * w_; }
+    long width() const { return w_; }
     HBITMAP finish() {
         if (depth_ != 32) {
             WindowDC screen(nullptr);
@@ -157,20 +158,24 @@ void quarterTurn(const SourcePixels &src, TargetPixels &dst, long W, long H, int
         return;
     }
     // One quarter anticlockwise: source (x, y) lands at (y, W - 1 - x).
-    // One quarter clockwise: at (H - 1 - y, x).
+    // One quarter clockwise: at (H - 1 - y, x). Pointers step through each
+    // block: reads run along a source row, writes down a result column.
+    const std::ptrdiff_t stride = dst.width();
     for (long by = 0; by < H; by += kBlock) {
         const long ey = std::min(H, by + kBlock);
         for (long bx = 0; bx < W; bx += kBlock) {
             const long ex = std::min(W, bx + kBlock);
             for (long y = by; y < ey; ++y) {
-                const std::uint32_t *s = src.row(y);
+                const std::uint32_t *s = src.row(y) + bx;
+                const std::uint32_t *end = s + (ex - bx);
                 if (quarters == 1) {
-                    for (long x = bx; x < ex; ++x)
-                        dst.row(W - 1 - x)[y] = s[x];
+                    std::uint32_t *d = dst.row(W - 1 - bx) + y;
+                    for (; s != end; ++s, d -= stride)
+                        *d = *s;
                 } else {
-                    const long dx = H - 1 - y;
-                    for (long x = bx; x < ex; ++x)
-                        dst.row(x)[dx] = s[x];
+                    std::uint32_t *d = dst.row(bx) + (H - 1 - y);
+                    for (; s != end; ++s, d += stride)
+                        *d = *s;
                 }
             }
         }

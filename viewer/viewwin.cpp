@@ -32,6 +32,13 @@ HBITMAP loadFirstOfFolder(ViewerState &st) {
     return LOADIMAGE(list.front(), true);
 }
 
+// The state of the button the user presses as the left one, now, whichever
+// window its messages go to.
+bool leftButtonPhysicallyDown() {
+    const int vk = ::GetSystemMetrics(SM_SWAPBUTTON) ? VK_RBUTTON : VK_LBUTTON;
+    return (::GetAsyncKeyState(vk) & 0x8000) != 0;
+}
+
 } // namespace
 
 ViewerState::ViewerState(const StartState &start)
@@ -74,7 +81,9 @@ void DRAGDLG(TDialog &oDlg) {
     const Rect start = GETWNDRECT(wnd);
     const Point from = GETCURSORPOS();
     // The capture sends the button's release to this window wherever the
-    // pointer is, so the key state seen here always learns of it.
+    // pointer is. The thread's key state learns of a release only from a
+    // message that reaches this thread, so the button itself is asked too:
+    // a release that went elsewhere still ends the drag at once.
     ::SetCapture(wnd);
     struct Release {
         HWND wnd;
@@ -83,7 +92,7 @@ void DRAGDLG(TDialog &oDlg) {
                 ::ReleaseCapture();
         }
     } release{wnd};
-    while (GETKEYSTATE(VK_LBUTTON)) {
+    while (GETKEYSTATE(VK_LBUTTON) && leftButtonPhysicallyDown()) {
         const Point now = GETCURSORPOS();
         oDlg.Refresh(false);
         MOVEWINDOW(wnd, start.top + (now.row - from.row), start.left + (now.col - from.col));

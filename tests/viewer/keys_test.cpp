@@ -46,22 +46,6 @@ SeekResult seek(FakeFolder &f, ViewerCommand c, int from, RandomPick pick = fixe
 
 } // namespace
 
-TEST(KeyTable, EveryCommandKeyAndNothingElse) {
-    EXPECT_EQ(commandForKey(32), ViewerCommand::Zoom);
-    EXPECT_EQ(commandForKey(40), ViewerCommand::Next);
-    EXPECT_EQ(commandForKey(38), ViewerCommand::Previous);
-    EXPECT_EQ(commandForKey(34), ViewerCommand::TenForward);
-    EXPECT_EQ(commandForKey(33), ViewerCommand::TenBack);
-    EXPECT_EQ(commandForKey(36), ViewerCommand::First);
-    EXPECT_EQ(commandForKey(35), ViewerCommand::Last);
-    EXPECT_EQ(commandForKey(83), ViewerCommand::Random);
-    EXPECT_EQ(commandForKey(37), ViewerCommand::RotateLeft);
-    EXPECT_EQ(commandForKey(39), ViewerCommand::RotateRight);
-    EXPECT_EQ(keyTable().size(), 10u);
-    for (int k : {27, 13, 115 /* s as a character code */, 0, 65})
-        EXPECT_EQ(commandForKey(k), ViewerCommand::None) << k;
-}
-
 TEST(EndTests, ForwardAtTheLastAndBackwardAtTheFirst) {
     for (auto c : {ViewerCommand::Next, ViewerCommand::TenForward, ViewerCommand::Last}) {
         EXPECT_TRUE(atListEnd(c, 3, 3));

@@ -265,6 +265,42 @@ TEST_F(ViewerE2E, LeftAndRightTurnThePictureInMemoryOnly) {
     EXPECT_EQ(testsupport::readFile(path), before);
 }
 
+TEST_F(ViewerE2E, ReleasingTheButtonOverAnotherWindowEndsTheDrag) {
+    const std::string path = picture("drag.png", 200, 150);
+    Process p(kExe, {path});
+    HWND w = viewer(p, path);
+    ASSERT_TRUE(w);
+    ASSERT_TRUE(placedAt(w, centredFor(200, 150)));
+    const Placement start = placementOf(w);
+    // A window of this process, away from the viewer, to release over.
+    HWND other = CreateWindowExA(WS_EX_TOPMOST | WS_EX_NOACTIVATE, "STATIC", "other", WS_POPUP,
+                                 100, 100, 300, 300, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(other);
+    ShowWindow(other, SW_SHOWNOACTIVATE);
+    // As after a person's click: the viewer is the foreground window.
+    bringToFront(w);
+    const int fromX = start.left + 50, fromY = start.top + 50;
+    moveMouse(fromX, fromY);
+    mouseDown();
+    Sleep(50);
+    for (int i = 1; i <= 10; ++i) {
+        moveMouse(fromX + (250 - fromX) * i / 10, fromY + (250 - fromY) * i / 10);
+        Sleep(20);
+    }
+    mouseUp();
+    const Placement dropped{start.left + 250 - fromX, start.top + 250 - fromY, start.width,
+                            start.height};
+    EXPECT_TRUE(placedAt(w, dropped));
+    // The pointer moves on; the window must stay where it was let go.
+    moveMouse(700, 900);
+    Sleep(300);
+    moveMouse(750, 950);
+    Sleep(300);
+    EXPECT_TRUE(placedAt(w, dropped));
+    DestroyWindow(other);
+    closeWithEsc(p, w);
+}
+
 namespace {
 HWND zoomWindow(Process &p, HWND viewing) {
     HWND found = nullptr;
