@@ -4,6 +4,8 @@
 #include "util/handles.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <optional>
 
 namespace vistoro {
 
@@ -21,6 +23,27 @@ bool bitmapHeader(HBITMAP hBitmap, BITMAP &bm) noexcept {
 int screenBitsPerPixel() noexcept {
     WindowDC desktop(::GetDesktopWindow());
     return desktop ? ::GetDeviceCaps(desktop.get(), BITSPIXEL) : 0;
+}
+
+// The alpha test on a 32-bit BI_RGB DIB section's own rows: the read-out
+// would hand back exactly these bytes (rows without padding, possibly in the
+// other order, which cannot change whether any fourth byte is set), so they
+// are walked in place instead of being copied. Nothing for other bitmaps.
+std::optional<bool> fourthByteInSection(HBITMAP hBitmap) noexcept {
+    DIBSECTION section{};
+    if (::GetObjectW(hBitmap, sizeof section, &section) != sizeof section ||
+        !section.dsBm.bmBits || section.dsBmih.biBitCount != 32 ||
+        section.dsBmih.biCompression != BI_RGB || section.dsBm.bmPlanes != 1 ||
+        section.dsBm.bmWidthBytes != section.dsBm.bmWidth * 4 || section.dsBm.bmWidth <= 0 || section.dsBm.bmHeight <= 0)
+        return std::nullopt;
+    ::GdiFlush(); // drawing still queued for the section lands first
+    const auto *words = static_cast<const std::uint32_t *>(section.dsBm.bmBits);
+    const std::size_t count =
+        static_cast<std::size_t>(section.dsBm.bmWidth) * static_cast<std::size_t>(section.dsBm.bmHeight);
+    for (std::size_t i = 0; i < count; ++i)
+        if (words[i] >> 24)
+            return true;
+    return false;
 }
 
 // StretchBlt mode of a context, put back at scope end.
@@ -75,6 +98,8 @@ bool HASALPHA(HBITMAP hBitmap) {
         return false;
     if (screenBitsPerPixel() < 32)
         return false;
+    if (const auto inSection = fourthByteInSection(hBitmap))
+        return *inSection;
     PackedDib dib = packedDibFromBitmap(hBitmap);
     if (!dib.block)
         return false;

@@ -2,6 +2,7 @@
 #include "fixtures.h"
 
 #include "imaging/decode.h"
+#include "imaging/dib_readout.h"
 #include "imaging/gdiplus_session.h"
 #include "imaging/paint.h"
 #include "support/test_support.h"
@@ -60,6 +61,67 @@ TEST(HasAlpha, FollowsTheBitmapNotAnEarlierAnswer) {
     static_cast<std::uint32_t *>(bits)[3] = 0x80000000;
     EXPECT_TRUE(HASALPHA(dib));
     DeleteObject(dib);
+}
+
+namespace {
+
+// The alpha test's answer as the full read-out gives it.
+bool readOutAnswer(HBITMAP h) {
+    PackedDib dib = packedDibFromBitmap(h);
+    if (!dib.block)
+        return false;
+    GlobalLockGuard lock(dib.block.get());
+    const BYTE *bits = static_cast<const BYTE *>(lock.get()) + dib.bitsOffset;
+    for (DWORD offset = 0; offset + 3 < dib.imageSize; offset += 4)
+        if (bits[offset + 3] != 0)
+            return true;
+    return false;
+}
+
+HBITMAP section32(int width, int height, bool bottomUp, DWORD compression, void **bits) {
+    struct {
+        BITMAPINFOHEADER header;
+        DWORD masks[3];
+    } info{{sizeof(BITMAPINFOHEADER), width, bottomUp ? height : -height, 1, 32, compression, 0,
+            0, 0, 0, 0},
+           {0x00FF0000, 0x0000FF00, 0x000000FF}};
+    return CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO *>(&info), DIB_RGB_COLORS, bits,
+                            nullptr, 0);
+}
+
+} // namespace
+
+TEST(HasAlpha, SectionsReadInPlaceAnswerAsTheReadOut) {
+    const int w = 5, h = 3;
+    // Where the one set fourth byte sits (-1: none), over colour bytes that
+    // are all set.
+    for (int at : {-1, 0, 4, 7, w * h - 1}) {
+        for (bool bottomUp : {false, true}) {
+            for (DWORD compression : {DWORD{BI_RGB}, DWORD{BI_BITFIELDS}}) {
+                void *bits = nullptr;
+                Bitmap dib(section32(w, h, bottomUp, compression, &bits));
+                ASSERT_NE(dib.h, nullptr);
+                auto *words = static_cast<std::uint32_t *>(bits);
+                for (int i = 0; i < w * h; ++i)
+                    words[i] = 0x00FFFFFF;
+                if (at >= 0)
+                    words[at] |= 0x01000000;
+                SCOPED_TRACE(testing::Message() << at << " " << bottomUp << " " << compression);
+                EXPECT_EQ(HASALPHA(dib.h), at >= 0);
+                EXPECT_EQ(HASALPHA(dib.h), readOutAnswer(dib.h));
+            }
+        }
+    }
+    // A device bitmap has no rows to read in place: the read-out decides.
+    HDC screen = GetDC(nullptr);
+    Bitmap device(CreateCompatibleBitmap(screen, w, h));
+    ReleaseDC(nullptr, screen);
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    Pixels words(w * h, 0x00102030);
+    words[w * h - 1] = 0x80102030;
+    ASSERT_TRUE(SetDIBits(nullptr, device.h, 0, h, words.data(), &info, DIB_RGB_COLORS));
+    EXPECT_EQ(HASALPHA(device.h), readOutAnswer(device.h));
 }
 
 TEST(Paint, PlainCopyAtOwnSizeAndStretched) {
