@@ -28,6 +28,7 @@ enum class DecodeFault {
     shortRead,  // fewer bytes read than the file's size
     makeStream, // the stream cannot be made
     makeTarget, // the target image cannot be made
+    fillRows,   // the rows cannot be filled without drawing
     makeHandle, // the bitmap handle cannot be made
 };
 

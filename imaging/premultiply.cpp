@@ -1,5 +1,6 @@
 #include "imaging/premultiply.h"
 
+#include "imaging/decode_probe.h"
 #include "imaging/pixel_format.h"
 
 #include <cstring>
@@ -13,6 +14,8 @@ bool fillsPremultiplied(Gdiplus::PixelFormat sourceFormat) noexcept {
 
 bool fillPremultiplied(Gdiplus::GpBitmap *source, UINT width, UINT height,
                        Gdiplus::PixelFormat sourceFormat, BYTE *scan0, INT stride) noexcept {
+    if (detail::faultAt(DecodeFault::fillRows))
+        return false;
     if (copiesPixelWords(sourceFormat)) {
         // Row by row through the lock's own stride, which may run bottom-up.
         BitsLock from(source, width, height, Gdiplus::ImageLockModeRead, PixelFormat32bppRGB);

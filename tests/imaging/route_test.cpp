@@ -215,3 +215,41 @@ TEST(PremultipliedRoutes, SamePixelsAsDrawingForEveryFormatThatSkipsIt) {
     EXPECT_TRUE(transparentEntry);
     EXPECT_TRUE(partialAlpha);
 }
+
+TEST(PremultipliedRoutes, RowsThatCannotBeFilledAreDrawnOrRefused) {
+    ScratchDir dir("route");
+    const std::string words = dir.file("words.bmp");
+    writeFile(words, imgtest::bmp32Bytes(2, 1, {0x80C0D0E0, 0xFF112233}));
+    const int gdiBefore = testsupport::countGdiObjects();
+    for (const std::string &path : {imgtest::fixture("route-rgb24.jpg"),
+                                    imgtest::fixture("route-pal8t.gif"), words}) {
+        SCOPED_TRACE(path);
+        HBITMAP good = LOADIMG(path);
+        ASSERT_NE(good, nullptr);
+        int w, h;
+        const Pixels expected = imgtest::handlePixels(good, w, h);
+        DELETEOBJECT(good);
+
+        setDecodeFault(DecodeFault::fillRows);
+        DecodeTimings probe;
+        setDecodeTimings(&probe);
+        HBITMAP drawn = LOADIMG(path);
+        auto image = GDIP_IMAGEFROMFILE(path, {.lForcePremultiplied = true});
+        setDecodeTimings(nullptr);
+        setDecodeFault(DecodeFault::none);
+        if (path == words) {
+            // Drawing would lose the fourth bytes: no picture rather than a wrong one.
+            EXPECT_EQ(drawn, nullptr);
+            EXPECT_EQ(image.oImage, nullptr);
+        } else {
+            ASSERT_NE(drawn, nullptr);
+            EXPECT_FALSE(probe.directHandle);
+            EXPECT_EQ(probe.route, DecodeRoute::draw);
+            EXPECT_EQ(imgtest::handlePixels(drawn, w, h), expected);
+            EXPECT_NE(image.oImage, nullptr);
+        }
+        DELETEOBJECT(drawn);
+        GDIP_DELETEIMAGE(image.oImage);
+        EXPECT_EQ(testsupport::countGdiObjects(), gdiBefore);
+    }
+}
