@@ -75,3 +75,59 @@ TEST(StartupE2E, FolderWithoutPicturesIsTold) {
     expectNotice(p, "No image file found.");
     EXPECT_EQ(p.waitExit(), 0u);
 }
+
+namespace {
+
+// Waits until the window's title is the expected one.
+bool titled(HWND w, const std::string &expected) {
+    return waitUntil([&] { return title(w) == expected; }, Millis{10000});
+}
+
+} // namespace
+
+TEST(StartupE2E, PicturesNamedInAnyScriptAreListedShownAndSteppedThrough) {
+    ScratchDir dir("uni");
+    const std::string picture = testsupport::readFile(testsupport::samplesDir() + "\\02-checks.png");
+    ASSERT_FALSE(picture.empty());
+    // Cyrillic, Japanese-romanised with macrons, and Greek, in upper case.
+    const std::string names[] = {"\xD0\xA4\xD0\x9E\xD0\xA2\xD0\x9E.PNG", "T\xC5\x8Cky\xC5\x8C.png",
+                                 "\xCE\x91\xCE\xB8\xCE\xAE\xCE\xBD\xCE\xB1.png"};
+    for (const std::string &n : names)
+        writeFile(dir.file(n), picture);
+
+    // The listing order decides which comes first: read it.
+    std::vector<std::string> listed;
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((dir.path() + "\\*.*").c_str(), &fd);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    do {
+        const std::string n = fd.cFileName;
+        if (n != "." && n != "..")
+            listed.push_back(n);
+    } while (FindNextFileA(h, &fd));
+    FindClose(h);
+    ASSERT_EQ(listed.size(), 3u);
+
+    // Lower case as the program makes it (the platform's case tables).
+    auto lowerName = [](const std::string &n) {
+        wchar_t w[MAX_PATH] = {};
+        MultiByteToWideChar(CP_UTF8, 0, n.c_str(), -1, w, MAX_PATH);
+        CharLowerW(w);
+        char out[MAX_PATH * 3] = {};
+        WideCharToMultiByte(CP_UTF8, 0, w, -1, out, sizeof out, nullptr, nullptr);
+        return std::string(out);
+    };
+    const std::string folder = lowerName(dir.path());
+
+    Process p(kExe, {dir.path() + "\\"});
+    HWND w = waitWindow(p.pid(), "#32770", "ZELM Vistoro - " + folder + "\\" + lowerName(listed[0]));
+    ASSERT_TRUE(w) << "first picture not shown";
+    typeKey(w, VK_DOWN);
+    EXPECT_TRUE(titled(w, "ZELM Vistoro - " + folder + "\\" + lowerName(listed[1])));
+    typeKey(w, VK_DOWN);
+    EXPECT_TRUE(titled(w, "ZELM Vistoro - " + folder + "\\" + lowerName(listed[2])));
+    typeKey(w, VK_HOME);
+    EXPECT_TRUE(titled(w, "ZELM Vistoro - " + folder + "\\" + lowerName(listed[0])));
+    typeKey(w, VK_ESCAPE);
+    EXPECT_EQ(p.waitExit(), 0u);
+}
