@@ -307,6 +307,10 @@ bool TDialog::End(std::optional<int> result) {
             ::EndDialog(hWnd, value);
     }
     SYSREFRESH();
+    // The drain may have taken the message that wakes the modal loop to
+    // notice its end; post one so the loop returns at once.
+    if (modal() && hWnd && ::IsWindow(hWnd))
+        ::PostMessageW(hWnd, WM_NULL, 0, 0);
     return true;
 }
 

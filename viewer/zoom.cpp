@@ -6,9 +6,6 @@
 #include "viewer/closemenu.h"
 
 namespace vistoro {
-namespace {
-constexpr UINT_PTR kWakeTimer = 0x5A4F;
-} // namespace
 
 ZoomSize zoomSize(const ImageSize &aSize, const Rect &desktop) {
     ZoomSize z{static_cast<double>(desktop.right), static_cast<double>(desktop.bottom)};
@@ -55,13 +52,8 @@ void ZOOM(TDialog &oDlg, const ImageSize &aSize, HBITMAP hBmp) {
             [&zoom, &oDlg, width, height] {
                 MOVEWINDOW(zoom.hWnd, 0, 0, width + kFrameAllowance, height + kFrameAllowance);
                 WNDCENTER(zoom.hWnd);
-                zoom.bValid = [&oDlg, &zoom] {
+                zoom.bValid = [&oDlg] {
                     oDlg.Show();
-                    // The toolkit drains the queue right after ending the
-                    // dialog, which can swallow the message that wakes the
-                    // modal loop; a short timer wakes it in any case (it
-                    // dies with the window).
-                    ::SetTimer(zoom.hWnd, kWakeTimer, 10, nullptr);
                     return true;
                 };
             },
