@@ -20,11 +20,8 @@ using testsupport::writeFile;
 
 namespace {
 
-struct GdiplusEnvironment : testing::Environment {
-    void SetUp() override { ASSERT_TRUE(GDIPLUSSTARTUP()); }
-    void TearDown() override { GDIPLUSSHUTDOWN(); }
-};
-const auto *const environment = testing::AddGlobalTestEnvironment(new GdiplusEnvironment);
+const auto *const environment =
+    testing::AddGlobalTestEnvironment(new imgtest::GdiplusEnvironment);
 
 // Loads a file and hands back the handle's pixels (empty when no handle).
 Pixels loadPixels(const std::string &path, int &width, int &height) {

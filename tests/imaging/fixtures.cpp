@@ -1,5 +1,6 @@
 #include "fixtures.h"
 
+#include "support/encoders.h"
 #include "support/test_support.h"
 
 #include <objidl.h>
@@ -45,21 +46,7 @@ void pngChunk(std::string &out, const char *type, const std::string &body) {
     put32be(out, crc32(typed));
 }
 
-bool encoderFor(const wchar_t *mime, CLSID &clsid) {
-    UINT count = 0, bytes = 0;
-    if (gp::GdipGetImageEncodersSize(&count, &bytes) != Gdiplus::Ok || bytes == 0)
-        return false;
-    std::vector<BYTE> buffer(bytes);
-    auto *codecs = reinterpret_cast<Gdiplus::ImageCodecInfo *>(buffer.data());
-    if (gp::GdipGetImageEncoders(count, bytes, codecs) != Gdiplus::Ok)
-        return false;
-    for (UINT i = 0; i < count; ++i)
-        if (std::wcscmp(codecs[i].MimeType, mime) == 0) {
-            clsid = codecs[i].Clsid;
-            return true;
-        }
-    return false;
-}
+using testsupport::encoderFor;
 
 void fillHalves(HDC dc, int width, int height) {
     HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));

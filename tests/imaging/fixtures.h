@@ -2,6 +2,10 @@
 // headers) and pixel read-back, shared by the imaging tests.
 #pragma once
 
+#include "imaging/gdiplus_session.h"
+
+#include <gtest/gtest.h>
+
 #include <windows.h>
 
 #include <cstdint>
@@ -13,6 +17,12 @@ class GpBitmap;
 }
 
 namespace imgtest {
+
+// GDI+ running for the whole test program.
+struct GdiplusEnvironment : testing::Environment {
+    void SetUp() override { ASSERT_TRUE(vistoro::GDIPLUSSTARTUP()); }
+    void TearDown() override { vistoro::GDIPLUSSHUTDOWN(); }
+};
 
 // The folder of pictures drawn at build time (make-fixtures.sh).
 std::string fixturesDir();

@@ -15,11 +15,8 @@ using imgtest::Pixels;
 
 namespace {
 
-struct GdiplusEnvironment : testing::Environment {
-    void SetUp() override { ASSERT_TRUE(GDIPLUSSTARTUP()); }
-    void TearDown() override { GDIPLUSSHUTDOWN(); }
-};
-const auto *const environment = testing::AddGlobalTestEnvironment(new GdiplusEnvironment);
+const auto *const environment =
+    testing::AddGlobalTestEnvironment(new imgtest::GdiplusEnvironment);
 
 // Red and blue side by side, opaque premultiplied words.
 const Pixels kRedBlue = {0xFFFF0000, 0xFF0000FF};

@@ -25,11 +25,8 @@ using testsupport::writeFile;
 
 namespace {
 
-struct GdiplusEnvironment : testing::Environment {
-    void SetUp() override { ASSERT_TRUE(GDIPLUSSTARTUP()); }
-    void TearDown() override { GDIPLUSSHUTDOWN(); }
-};
-const auto *const environment = testing::AddGlobalTestEnvironment(new GdiplusEnvironment);
+const auto *const environment =
+    testing::AddGlobalTestEnvironment(new imgtest::GdiplusEnvironment);
 
 UniqueStream streamOver(const std::string &bytes) {
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes.size());

@@ -1,5 +1,7 @@
 #include "pixels.h"
 
+#include "support/encoders.h"
+
 #include <cstring>
 
 namespace viewertest {
@@ -77,21 +79,7 @@ namespace viewertest {
 namespace gp = Gdiplus::DllExports;
 
 namespace {
-bool encoderFor(const wchar_t *mime, CLSID &clsid) {
-    UINT count = 0, bytes = 0;
-    if (gp::GdipGetImageEncodersSize(&count, &bytes) != Gdiplus::Ok || bytes == 0)
-        return false;
-    std::vector<unsigned char> buf(bytes);
-    auto *codecs = reinterpret_cast<Gdiplus::ImageCodecInfo *>(buf.data());
-    if (gp::GdipGetImageEncoders(count, bytes, codecs) != Gdiplus::Ok)
-        return false;
-    for (UINT i = 0; i < count; ++i)
-        if (std::wcscmp(codecs[i].MimeType, mime) == 0) {
-            clsid = codecs[i].Clsid;
-            return true;
-        }
-    return false;
-}
+using testsupport::encoderFor;
 
 std::wstring wide(const std::string &s) {
     int n = MultiByteToWideChar(CP_UTF8, 0, s.c_str(), -1, nullptr, 0);
