@@ -121,7 +121,8 @@ struct KeyRun {
     bool waiting = false;
     bool inCommand = false;
     double sentAt = 0;
-    std::vector<double> keyToPaint, paintOnly;
+    std::vector<double> keyToPaint, paintOnly, keyToHook, hookToPaint;
+    double hookAt = 0;
 };
 KeyRun run;
 
@@ -165,6 +166,8 @@ void benchKeys(const std::vector<std::string> &files) {
         KeyHook inner = holder->bKeyDown;
         holder->bKeyDown = [inner](int k, int f, TWindow &w) {
             run.inCommand = true;
+            if (run.waiting)
+                run.hookAt = nowMs();
             HookResult r = inner(k, f, w);
             run.inCommand = false;
             return r;
@@ -177,6 +180,8 @@ void benchKeys(const std::vector<std::string> &files) {
             if (run.waiting) {
                 run.keyToPaint.push_back(t1 - run.sentAt);
                 run.paintOnly.push_back(t1 - t0);
+                run.keyToHook.push_back(run.hookAt - run.sentAt);
+                run.hookToPaint.push_back(t0 - run.hookAt);
                 run.waiting = false;
             }
         };
@@ -193,6 +198,8 @@ void benchKeys(const std::vector<std::string> &files) {
     print("  key to painted", k);
     print("  bare decode (LOADIMG)", d);
     print("  paint of the picture", p);
+    print("  key posted to key hook", statsOf(run.keyToHook));
+    print("  key hook to paint start", statsOf(run.hookToPaint));
     std::printf("  ratio key-to-painted / decode (medians): %.2f\n", k.median / d.median);
     std::printf("  over the decode (medians): %.2f ms, of which painting %.2f ms\n",
                 k.median - d.median, p.median);
