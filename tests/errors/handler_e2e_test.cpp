@@ -96,6 +96,17 @@ void expectQuestion(HWND box, const std::string &start) {
     EXPECT_TRUE(hasControl(box, IDCANCEL));
 }
 
+// The address the mail handler captured; read until the text is there, as
+// right after the rename the file can still be unreadable for a moment.
+std::string capturedAddress(const std::string &capture) {
+    std::string address;
+    waitUntil([&] {
+        address = readFile(capture);
+        return !address.empty();
+    });
+    return address;
+}
+
 } // namespace
 
 TEST_F(HandlerE2E, ToldErrorAbandonsTheOperationAndTheProgramGoesOn) {
@@ -139,13 +150,8 @@ TEST_F(HandlerE2E, UnexpectedErrorSentOpensTheMailWithTheWholeBody) {
     pressButton(box, IDOK);
     EXPECT_EQ(p->waitExit(), 1u);
     EXPECT_TRUE(shutdownRan());
-    // Read until the text is there: right after the rename the file can
-    // still be unreadable for a moment.
-    std::string address;
-    ASSERT_TRUE(waitUntil([&] {
-        address = readFile(capture);
-        return !address.empty();
-    }));
+    const std::string address = capturedAddress(capture);
+    ASSERT_FALSE(address.empty()) << "no mail address captured";
     const std::string head = "mailto:?subject=Rapporto di errore&body=Applicazione: ";
     ASSERT_EQ(address.rfind(head, 0), 0u) << address;
     const std::string exe = demoExe();
@@ -174,13 +180,8 @@ TEST_F(HandlerE2E, AccessViolationIsReportedAndEndsTheProgram) {
     pressButton(box, IDOK);
     EXPECT_EQ(p->waitExit(), 1u);
     EXPECT_TRUE(shutdownRan());
-    // Read until the text is there: right after the rename the file can
-    // still be unreadable for a moment.
-    std::string address;
-    ASSERT_TRUE(waitUntil([&] {
-        address = readFile(capture);
-        return !address.empty();
-    }));
+    const std::string address = capturedAddress(capture);
+    ASSERT_FALSE(address.empty()) << "no mail address captured";
     EXPECT_NE(address.find("%0d%0a%0d%0aError WIN32/5  Violazione di accesso in scrittura "
                            "all'indirizzo 0x00000010: eccezione 0xC0000005 a 0x"),
               std::string::npos)
