@@ -93,6 +93,17 @@ Pixels turnedLeft(const Pixels &p) {
     return out;
 }
 
+// Presses a key that runs a command to its end, and waits for that end:
+// the viewer sets its caption last, so a marker put in first shows when it
+// is done. A key pressed while a command runs is refused, as it should be.
+void pressAndWaitForTheCommand(HWND w, WORD vk) {
+    const std::string marker = "before the key";
+    SetWindowTextA(w, marker.c_str());
+    typeKey(w, vk);
+    EXPECT_TRUE(waitUntil([&] { return title(w) != marker; }, Millis{10000}))
+        << "key " << vk << " did not finish";
+}
+
 void closeWithEsc(Process &p, HWND w) {
     typeKey(w, VK_ESCAPE);
     EXPECT_EQ(p.waitExit(), 0u);
@@ -244,21 +255,21 @@ TEST_F(ViewerE2E, LeftAndRightTurnThePictureInMemoryOnly) {
     ASSERT_TRUE(w);
     ASSERT_TRUE(placedAt(w, centredFor(640, 480)));
 
-    typeKey(w, VK_LEFT);
+    pressAndWaitForTheCommand(w, VK_LEFT);
     EXPECT_TRUE(placedAt(w, centredFor(480, 640)));
     EXPECT_EQ(placementOf(w).width, 487);
     EXPECT_EQ(placementOf(w).height, 647);
     EXPECT_TRUE(showsPixels(w, turnedLeft(px)));
-    typeKey(w, VK_RIGHT);
+    pressAndWaitForTheCommand(w, VK_RIGHT);
     EXPECT_TRUE(placedAt(w, centredFor(640, 480)));
     EXPECT_TRUE(showsPixels(w, px));
 
     // Turned, then away and back: shown as stored.
-    typeKey(w, VK_RIGHT);
+    pressAndWaitForTheCommand(w, VK_RIGHT);
     EXPECT_TRUE(placedAt(w, centredFor(480, 640)));
-    typeKey(w, VK_DOWN);
+    pressAndWaitForTheCommand(w, VK_DOWN);
     EXPECT_TRUE(placedAt(w, centredFor(300, 200)));
-    typeKey(w, VK_UP);
+    pressAndWaitForTheCommand(w, VK_UP);
     EXPECT_TRUE(placedAt(w, centredFor(640, 480)));
     EXPECT_TRUE(showsPixels(w, px));
     closeWithEsc(p, w);
@@ -397,7 +408,7 @@ TEST_F(ViewerE2E, ZoomSizeFollowsThePicturesShape) {
     typeKey(z, VK_SPACE);
     ASSERT_TRUE(gone(z));
     ASSERT_TRUE(waitUntil([&] { return IsWindowVisible(w) != FALSE; }, Millis{5000}));
-    typeKey(w, VK_DOWN);
+    pressAndWaitForTheCommand(w, VK_DOWN);
     ASSERT_TRUE(placedAt(w, centredFor(100, 50)));
     typeKey(w, VK_SPACE);
     z = zoomWindow(p, w);
