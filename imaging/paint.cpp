@@ -25,25 +25,82 @@ int screenBitsPerPixel() noexcept {
     return desktop ? ::GetDeviceCaps(desktop.get(), BITSPIXEL) : 0;
 }
 
-// The alpha test on a 32-bit BI_RGB DIB section's own rows: the read-out
-// would hand back exactly these bytes (rows without padding, possibly in the
-// other order, which cannot change whether any fourth byte is set), so they
-// are walked in place instead of being copied. Nothing for other bitmaps.
-std::optional<bool> fourthByteInSection(HBITMAP hBitmap) noexcept {
+// The rows of a 32-bit BI_RGB DIB section without row padding, as they lie
+// in memory, after any drawing still queued for the section has landed.
+// The header does not tell reliably which end holds the top row, so users
+// of a part of the rows must allow for either order.
+struct SectionWords {
+    const std::uint32_t *words;
+    long width, height;
+};
+std::optional<SectionWords> sectionWords(HBITMAP hBitmap) noexcept {
     DIBSECTION section{};
     if (::GetObjectW(hBitmap, sizeof section, &section) != sizeof section ||
         !section.dsBm.bmBits || section.dsBmih.biBitCount != 32 ||
         section.dsBmih.biCompression != BI_RGB || section.dsBm.bmPlanes != 1 ||
         section.dsBm.bmWidthBytes != section.dsBm.bmWidth * 4 || section.dsBm.bmWidth <= 0 || section.dsBm.bmHeight <= 0)
         return std::nullopt;
-    ::GdiFlush(); // drawing still queued for the section lands first
-    const auto *words = static_cast<const std::uint32_t *>(section.dsBm.bmBits);
+    ::GdiFlush();
+    return SectionWords{static_cast<const std::uint32_t *>(section.dsBm.bmBits),
+                        section.dsBm.bmWidth, section.dsBm.bmHeight};
+}
+
+// The alpha test on a section's own rows: the read-out would hand back
+// exactly these bytes (possibly in the other row order, which cannot change
+// whether any fourth byte is set), so they are walked in place instead of
+// being copied. Nothing for other bitmaps.
+std::optional<bool> fourthByteInSection(HBITMAP hBitmap) noexcept {
+    const auto section = sectionWords(hBitmap);
+    if (!section)
+        return std::nullopt;
     const std::size_t count =
-        static_cast<std::size_t>(section.dsBm.bmWidth) * static_cast<std::size_t>(section.dsBm.bmHeight);
+        static_cast<std::size_t>(section->width) * static_cast<std::size_t>(section->height);
     for (std::size_t i = 0; i < count; ++i)
-        if (words[i] >> 24)
+        if (section->words[i] >> 24)
             return true;
     return false;
+}
+
+bool rowsOpaque(const SectionWords &s, long x0, long x1, long y0, long y1) noexcept {
+    for (long y = y0; y < y1; ++y) {
+        const std::uint32_t *row = s.words + static_cast<std::ptrdiff_t>(y) * s.width;
+        std::uint32_t all = 0xFF000000u;
+        for (long x = x0; x < x1; ++x)
+            all &= row[x];
+        if ((all & 0xFF000000u) != 0xFF000000u)
+            return false;
+    }
+    return true;
+}
+
+// With constant alpha 255, a premultiplied pixel of alpha 255 blends to
+// itself, colour and alpha alike. So where every pixel of the part that the
+// context shows is opaque, the blend at the bitmap's own size is a plain
+// copy of that part, which the platform does several times faster. True
+// when it was copied; false leaves the blend to the caller.
+bool copyWhereOpaque(HDC hDC, HDC memory, HBITMAP hBitmap, int nLeft, int nTop) noexcept {
+    if (::GetMapMode(hDC) != MM_TEXT || ::GetGraphicsMode(hDC) != GM_COMPATIBLE)
+        return false;
+    const auto section = sectionWords(hBitmap);
+    if (!section)
+        return false;
+    RECT area{nLeft, nTop, nLeft + static_cast<int>(section->width),
+              nTop + static_cast<int>(section->height)};
+    RECT clip{};
+    const int kind = ::GetClipBox(hDC, &clip);
+    if (kind == ERROR)
+        return false;
+    if (kind == NULLREGION || !::IntersectRect(&area, &area, &clip))
+        return true; // nothing of it can be seen
+    const long x0 = area.left - nLeft, x1 = area.right - nLeft;
+    const long y0 = area.top - nTop, y1 = area.bottom - nTop;
+    // The shown rows, counted from either end.
+    const long h = section->height;
+    if (!rowsOpaque(*section, x0, x1, y0, y1) ||
+        ((y0 != h - y1) && !rowsOpaque(*section, x0, x1, h - y1, h - y0)))
+        return false;
+    return ::BitBlt(hDC, area.left, area.top, area.right - area.left, area.bottom - area.top,
+                    memory, x0, y0, SRCCOPY) != FALSE;
 }
 
 // StretchBlt mode of a context, put back at scope end.
@@ -150,6 +207,9 @@ bool ABPAINT(HDC hDC, int nLeft, int nTop, HBITMAP hBitmap, int nAlpha, int nWid
     blend.AlphaFormat = AC_SRC_ALPHA;
     const int width = (nWidth == 0 || nHeight == 0) ? bm.bmWidth : nWidth;
     const int height = (nWidth == 0 || nHeight == 0) ? bm.bmHeight : nHeight;
+    if (blend.SourceConstantAlpha == 255 && width == bm.bmWidth && height == bm.bmHeight &&
+        copyWhereOpaque(hDC, memory.get(), hBitmap, nLeft, nTop))
+        return true;
     return ::AlphaBlend(hDC, nLeft, nTop, width, height, memory.get(), 0, 0, bm.bmWidth,
                         bm.bmHeight, blend) != FALSE;
 }

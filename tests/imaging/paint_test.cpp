@@ -168,6 +168,46 @@ TEST(Paint, AlphaPathBlendsPremultipliedPixels) {
     EXPECT_EQ(stretched.rgb(5, 1), 0xFFFFFFu);
 }
 
+TEST(Paint, OpaquePartsCopiedAndAnyOtherPixelStillBlended) {
+    // 4 x 4 opaque grey but for one half-transparent premultiplied pixel in
+    // the picture's top row, in both row orders of the section.
+    const int w = 4, h = 4;
+    for (bool bottomUp : {false, true}) {
+        SCOPED_TRACE(bottomUp ? "bottom-up" : "top-down");
+        void *bits = nullptr;
+        Bitmap dib(section32(w, h, bottomUp, BI_RGB, &bits));
+        ASSERT_NE(dib.h, nullptr);
+        auto *words = static_cast<std::uint32_t *>(bits);
+        for (int i = 0; i < w * h; ++i)
+            words[i] = 0xFF404040;
+        words[bottomUp ? (h - 1) * w + 2 : 2] = 0x80000080; // picture (2, 0)
+
+        // Shown whole, and shown through a clip of its top row only.
+        for (bool clipped : {false, true}) {
+            Canvas canvas(8, 8, 0x00FFFFFF);
+            if (clipped)
+                IntersectClipRect(canvas.dc(), 0, 0, 8, 2);
+            PAINTIMG(canvas.dc(), dib.h, 1, 3);
+            EXPECT_TRUE(imgtest::similar(canvas.rgb(5, 1), 0x7F7FFF, 1)) << std::hex << canvas.rgb(5, 1);
+            EXPECT_EQ(canvas.rgb(3, 1), 0x404040u);
+            EXPECT_EQ(canvas.rgb(2, 1), 0xFFFFFFu);
+            EXPECT_EQ(canvas.rgb(3, 0), 0xFFFFFFu);
+            EXPECT_EQ(canvas.rgb(6, 4), clipped ? 0xFFFFFFu : 0x404040u);
+        }
+        // Through a clip that leaves that pixel out, the rest is exact and
+        // nothing outside the clip is touched.
+        Canvas lower(8, 8, 0x00FFFFFF);
+        IntersectClipRect(lower.dc(), 0, 3, 8, 8);
+        PAINTIMG(lower.dc(), dib.h, 1, 3);
+        EXPECT_EQ(lower.rgb(5, 1), 0xFFFFFFu);
+        EXPECT_EQ(lower.rgb(5, 3), 0x404040u);
+        EXPECT_EQ(lower.rgb(3, 4), 0x404040u);
+        EXPECT_EQ(lower.rgb(6, 4), 0x404040u);
+        EXPECT_EQ(lower.rgb(7, 4), 0xFFFFFFu);
+        EXPECT_EQ(lower.rgb(6, 5), 0xFFFFFFu);
+    }
+}
+
 TEST(Paint, BitmapThatRefusesTheBlendIsStillShown) {
     // A 24-bit bitmap passes the alpha test by its bytes, but cannot be
     // blended with per-pixel alpha.
