@@ -109,6 +109,12 @@ void DRAGDLG(TDialog &oDlg) {
 void fitWindowToPicture(HWND wnd, const ImageSize &size) {
     const int width = size.width + kFrameAllowance, height = size.height + kFrameAllowance;
     const Point at = centredOrigin(width, height);
+    // Pictures of one size follow each other often; moving a window onto
+    // its own place costs the platform a round of size messages for nothing.
+    const Rect now = GETWNDRECT(wnd);
+    if (now.top == at.row && now.left == at.col && now.right - now.left == width &&
+        now.bottom - now.top == height)
+        return;
     MOVEWINDOW(wnd, at.row, at.col, width, height, true);
 }
 

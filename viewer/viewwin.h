@@ -61,7 +61,8 @@ void DELETEIMG(HBITMAP &hBmp) noexcept;
 void DRAGDLG(TDialog &oDlg);
 
 // Sizes a window to the picture + 7 and centres it on the desktop in a
-// single move, repainting at the final place only.
+// single move, repainting at the final place only; a window already there
+// is left alone (the caller invalidates what changed).
 void fitWindowToPicture(HWND wnd, const ImageSize &size);
 
 // The second half of the program's entry operation: loads the current file
