@@ -7,6 +7,7 @@
 #include "imaging/decode.h"
 #include "imaging/gdiplus_session.h"
 #include "util/dlghelp.h"
+#include "viewer/quarter_turn.h"
 #include "viewer/rotate.h"
 #include "viewer/viewwin.h"
 
@@ -224,7 +225,7 @@ void benchRotation() {
     for (long i = 0; i < W * H; ++i)
         px[i] = 0xFF000000u | static_cast<std::uint32_t>(i * 2654435761u >> 8);
     std::vector<std::uint32_t> copy(static_cast<std::size_t>(W) * H);
-    std::vector<double> left, right, plain, canvasOnly, freshCopy;
+    std::vector<double> left, right, plain, canvasOnly, freshCopy, kernel, kernelByPixel;
     for (int i = 0; i < 5; ++i) {
         double t0 = nowMs();
         HBITMAP l = ROTATEBMP(src, 90);
@@ -237,6 +238,13 @@ void benchRotation() {
         t0 = nowMs();
         std::memcpy(copy.data(), px, copy.size() * 4);
         plain.push_back(nowMs() - t0);
+        // The pixel work alone, into the copy's canvas: already written to.
+        t0 = nowMs();
+        turnQuarter(px, W, copy.data(), W, H, true);
+        kernel.push_back(nowMs() - t0);
+        t0 = nowMs();
+        turnQuarter(px, W, copy.data(), W, H, true, false);
+        kernelByPixel.push_back(nowMs() - t0);
         // What a fresh result canvas costs before any pixel is turned.
         t0 = nowMs();
         void *fresh = nullptr;
@@ -259,6 +267,9 @@ void benchRotation() {
     print("  turn by 90", l);
     print("  turn by -90", r);
     print("  memcpy of the pixels", c);
+    const Stats k = statsOf(kernel), kp = statsOf(kernelByPixel);
+    print("  pixel work, written canvas", k);
+    print("  the same, pixel by pixel", kp);
     const Stats f = statsOf(canvasOnly), fc = statsOf(freshCopy);
     print("  new canvas, first write", f);
     print("  memcpy into a new canvas", fc);
@@ -266,6 +277,7 @@ void benchRotation() {
                 r.median / c.median);
     std::printf("  ratio turn / copy into a new canvas (medians): %.2f and %.2f\n",
                 l.median / fc.median, r.median / fc.median);
+    std::printf("  ratio pixel work / copy, both into a written canvas: %.2f\n", k.median / c.median);
     std::printf("  turn less the new canvas's first write, / copy: %.2f and %.2f\n",
                 (l.median - f.median) / c.median, (r.median - f.median) / c.median);
 }

@@ -6,6 +6,7 @@
 #include "viewer/rotate.h"
 
 #include "util/handles.h"
+#include "viewer/quarter_turn.h"
 
 #include <algorithm>
 #include <cmath>
@@ -75,6 +76,8 @@ class SourcePixels {
         stride_ = w * 4;
         return true;
     }
+    // From one row to the next, in pixels.
+    std::ptrdiff_t stride() const { return stride_ / 4; }
     const std::uint32_t *row(long y) const {
         return reinterpret_cast<const std::uint32_t *>(first_ + static_cast<std::ptrdiff_t>(y) * stride_);
     }
@@ -140,10 +143,6 @@ class TargetPixels {
     std::vector<std::uint32_t> buffer_;
 };
 
-// Quarter turns in square blocks, so that reads and writes both stay within
-// a few cache lines. dst(x, y) = src(sx, sy) for the turn's index mapping.
-constexpr long kBlock = 64;
-
 void quarterTurn(const SourcePixels &src, TargetPixels &dst, long W, long H, int quarters) {
     if (quarters == 0) {
         for (long y = 0; y < H; ++y)
@@ -157,29 +156,7 @@ void quarterTurn(const SourcePixels &src, TargetPixels &dst, long W, long H, int
         }
         return;
     }
-    // One quarter anticlockwise: source (x, y) lands at (y, W - 1 - x).
-    // One quarter clockwise: at (H - 1 - y, x). Pointers step through each
-    // block: reads run along a source row, writes down a result column.
-    const std::ptrdiff_t stride = dst.width();
-    for (long by = 0; by < H; by += kBlock) {
-        const long ey = std::min(H, by + kBlock);
-        for (long bx = 0; bx < W; bx += kBlock) {
-            const long ex = std::min(W, bx + kBlock);
-            for (long y = by; y < ey; ++y) {
-                const std::uint32_t *s = src.row(y) + bx;
-                const std::uint32_t *end = s + (ex - bx);
-                if (quarters == 1) {
-                    std::uint32_t *d = dst.row(W - 1 - bx) + y;
-                    for (; s != end; ++s, d -= stride)
-                        *d = *s;
-                } else {
-                    std::uint32_t *d = dst.row(bx) + (H - 1 - y);
-                    for (; s != end; ++s, d += stride)
-                        *d = *s;
-                }
-            }
-        }
-    }
+    turnQuarter(src.row(0), src.stride(), dst.row(0), W, H, quarters == 1);
 }
 
 bool anyAlpha(const SourcePixels &src, long W, long H) {

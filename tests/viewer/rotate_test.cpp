@@ -1,3 +1,4 @@
+#include "viewer/quarter_turn.h"
 #include "viewer/rotate.h"
 
 #include "pixels.h"
@@ -107,6 +108,41 @@ TEST(Rotate, LargeQuarterTurnCrossesBlockEdgesCorrectly) {
     ASSERT_EQ(h.width, 300);
     EXPECT_EQ(h.at(0, 0), src.at(299, 130));
     EXPECT_EQ(h.at(299, 130), src.at(0, 0));
+}
+
+TEST(QuarterTurn, TilesAndSinglePixelsAgreeOnEverySizeStrideAndAlignment) {
+    // Sizes below, at and past the tile and block edges.
+    const std::pair<long, long> sizes[] = {{1, 1}, {3, 5}, {5, 3}, {4, 4}, {8, 12},
+                                           {257, 130}, {7, 129}, {260, 4}};
+    for (const auto &[W, H] : sizes) {
+        std::vector<std::uint32_t> src(static_cast<std::size_t>(W * H));
+        for (std::size_t i = 0; i < src.size(); ++i)
+            src[i] = 0x01000000u * static_cast<std::uint32_t>(i % 251) + static_cast<std::uint32_t>(i);
+        for (bool anticlockwise : {true, false})
+            for (bool bottomUp : {false, true})
+                for (bool sse2 : {true, false})
+                    for (std::size_t shift : {0u, 1u}) { // result rows off 16-byte alignment
+                        SCOPED_TRACE(testing::Message() << W << "x" << H << " acw " << anticlockwise
+                                                        << " bottom-up " << bottomUp << " sse2 "
+                                                        << sse2 << " shift " << shift);
+                        // Bottom-up: the top row is the last in memory.
+                        const std::uint32_t *first = bottomUp ? src.data() + (H - 1) * W : src.data();
+                        const std::ptrdiff_t stride = bottomUp ? -W : W;
+                        std::vector<std::uint32_t> out(src.size() + 4, 0xDEADBEEF);
+                        turnQuarter(first, stride, out.data() + shift, W, H, anticlockwise, sse2);
+                        for (long y = 0; y < H; ++y)
+                            for (long x = 0; x < W; ++x) {
+                                const long row = anticlockwise ? W - 1 - x : x;
+                                const long col = anticlockwise ? y : H - 1 - y;
+                                ASSERT_EQ(out[shift + static_cast<std::size_t>(row * H + col)],
+                                          first[y * stride + x])
+                                    << "source " << x << "," << y;
+                            }
+                        for (std::size_t i = 0; i < shift; ++i)
+                            EXPECT_EQ(out[i], 0xDEADBEEFu); // nothing written before the rows
+                        EXPECT_EQ(out[shift + src.size()], 0xDEADBEEFu); // nor after them
+                    }
+    }
 }
 
 TEST(Rotate, FortyFiveDegreesFillsTheCornersWithTheBackground) {
