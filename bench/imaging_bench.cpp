@@ -5,6 +5,7 @@
 //   imaging_bench peakdecode PICTURE   memory of the decoding call alone, likewise
 //   imaging_bench folder DIR           every picture of a folder, once each
 // Peak memory is measured per process, so each peak gets a process of its own.
+#include "bench/bench_support.h"
 #include "imaging/decode.h"
 #include "imaging/decode_probe.h"
 #include "imaging/dib_readout.h"
@@ -25,15 +26,10 @@
 #include <vector>
 
 using namespace vistoro;
+using benchsupport::median;
+using benchsupport::nowMs;
 
 namespace {
-
-double nowMs() {
-    LARGE_INTEGER f, c;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&c);
-    return 1000.0 * static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
-}
 
 double timed(const std::function<void()> &work) {
     const double start = nowMs();
@@ -49,13 +45,6 @@ PROCESS_MEMORY_COUNTERS memory() {
 }
 
 double mib(double bytes) { return bytes / 1048576.0; }
-
-double median(std::vector<double> v) {
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 std::string fileBytes(const std::string &path) {
     std::string bytes;

@@ -4,6 +4,7 @@
 // picture next to a plain copy of its pixels.
 //
 // Usage: viewer_bench [pictures]   (default 200; "rotate": the turn alone)
+#include "bench/bench_support.h"
 #include "imaging/decode.h"
 #include "imaging/gdiplus_session.h"
 #include "util/dlghelp.h"
@@ -26,76 +27,12 @@
 #include <vector>
 
 using namespace vistoro;
-namespace gp = Gdiplus::DllExports;
+using namespace benchsupport;
 
 namespace {
 
-double nowMs() {
-    static LARGE_INTEGER freq = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return 1000.0 * static_cast<double>(t.QuadPart) / static_cast<double>(freq.QuadPart);
-}
-
-struct Stats {
-    double median, p10, p90, min, max;
-};
-Stats statsOf(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    auto at = [&](double q) { return v[static_cast<std::size_t>(q * (v.size() - 1) + 0.5)]; };
-    return {at(0.5), at(0.1), at(0.9), v.front(), v.back()};
-}
-void print(const char *what, const Stats &s) {
-    std::printf("%-28s median %8.2f ms   p10 %8.2f   p90 %8.2f   min %8.2f   max %8.2f\n", what,
-                s.median, s.p10, s.p90, s.min, s.max);
-}
-
-bool jpegEncoder(CLSID &clsid) {
-    UINT count = 0, bytes = 0;
-    gp::GdipGetImageEncodersSize(&count, &bytes);
-    std::vector<unsigned char> buf(bytes);
-    auto *codecs = reinterpret_cast<Gdiplus::ImageCodecInfo *>(buf.data());
-    if (!bytes || gp::GdipGetImageEncoders(count, bytes, codecs) != Gdiplus::Ok)
-        return false;
-    for (UINT i = 0; i < count; ++i)
-        if (std::wcscmp(codecs[i].MimeType, L"image/jpeg") == 0) {
-            clsid = codecs[i].Clsid;
-            return true;
-        }
-    return false;
-}
-
-// A photograph-like scene: smooth gradients with some texture, so that the
-// JPEG is of a realistic size rather than nearly empty.
-bool writeScene(const std::wstring &path, int w, int h, int seed, const CLSID &jpeg) {
-    std::vector<std::uint32_t> px(static_cast<std::size_t>(w) * h);
-    unsigned noise = 12345u + static_cast<unsigned>(seed) * 7919u;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            noise = noise * 1103515245u + 12345u;
-            const unsigned n = (noise >> 24) & 0x1F;
-            const unsigned r = (x * 255 / w + n) & 0xFF, g = (y * 255 / h + n) & 0xFF;
-            const unsigned b = ((x + y + seed * 40) / 8 % 200 + n) & 0xFF;
-            px[static_cast<std::size_t>(y) * w + x] = 0xFF000000u | r << 16 | g << 8 | b;
-        }
-    Gdiplus::GpBitmap *bmp = nullptr;
-    if (gp::GdipCreateBitmapFromScan0(w, h, w * 4, PixelFormat32bppRGB,
-                                      reinterpret_cast<BYTE *>(px.data()), &bmp) != Gdiplus::Ok)
-        return false;
-    const bool ok = gp::GdipSaveImageToFile(bmp, path.c_str(), &jpeg, nullptr) == Gdiplus::Ok;
-    gp::GdipDisposeImage(bmp);
-    return ok;
-}
-
 // The folder of pictures: a few distinct scenes, copied round to the count.
 std::vector<std::string> makeFolder(const std::string &dir, int count) {
-    CLSID jpeg{};
-    if (!jpegEncoder(jpeg))
-        return {};
     CreateDirectoryA(dir.c_str(), nullptr);
     std::vector<std::string> files;
     constexpr int kScenes = 4;
@@ -104,7 +41,7 @@ std::vector<std::string> makeFolder(const std::string &dir, int count) {
         std::snprintf(name, sizeof name, "\\p%03d.jpg", i + 1);
         const std::string path = dir + name;
         if (i < kScenes) {
-            if (!writeScene(std::wstring(path.begin(), path.end()), 1920, 1080, i, jpeg))
+            if (!writeScene(path, 1920, 1080, i))
                 return {};
         } else {
             CopyFileA(files[static_cast<std::size_t>(i % kScenes)].c_str(), path.c_str(), FALSE);

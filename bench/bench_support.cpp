@@ -1,0 +1,84 @@
+#include "bench/bench_support.h"
+
+#include <windows.h>
+
+#include <objidl.h>
+
+#include <gdiplus.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cwchar>
+
+namespace benchsupport {
+namespace gp = Gdiplus::DllExports;
+
+double nowMs() {
+    static const LARGE_INTEGER freq = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return 1000.0 * static_cast<double>(t.QuadPart) / static_cast<double>(freq.QuadPart);
+}
+
+Stats statsOf(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    auto at = [&](double q) { return v[static_cast<std::size_t>(q * (v.size() - 1) + 0.5)]; };
+    return {at(0.5), at(0.1), at(0.9), v.front(), v.back()};
+}
+
+double median(std::vector<double> v) { return v.empty() ? 0 : statsOf(std::move(v)).median; }
+
+void print(const char *what, const Stats &s) {
+    std::printf("%-28s median %8.2f ms   p10 %8.2f   p90 %8.2f   min %8.2f   max %8.2f\n", what,
+                s.median, s.p10, s.p90, s.min, s.max);
+}
+
+namespace {
+
+bool jpegEncoder(CLSID &clsid) {
+    UINT count = 0, bytes = 0;
+    gp::GdipGetImageEncodersSize(&count, &bytes);
+    std::vector<unsigned char> buf(bytes);
+    auto *codecs = reinterpret_cast<Gdiplus::ImageCodecInfo *>(buf.data());
+    if (!bytes || gp::GdipGetImageEncoders(count, bytes, codecs) != Gdiplus::Ok)
+        return false;
+    for (UINT i = 0; i < count; ++i)
+        if (std::wcscmp(codecs[i].MimeType, L"image/jpeg") == 0) {
+            clsid = codecs[i].Clsid;
+            return true;
+        }
+    return false;
+}
+
+} // namespace
+
+bool writeScene(const std::string &path, int w, int h, int seed) {
+    CLSID jpeg{};
+    if (!jpegEncoder(jpeg))
+        return false;
+    std::vector<std::uint32_t> px(static_cast<std::size_t>(w) * h);
+    unsigned noise = 12345u + static_cast<unsigned>(seed) * 7919u;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            noise = noise * 1103515245u + 12345u;
+            const unsigned n = (noise >> 24) & 0x1F;
+            const unsigned r = (x * 255 / w + n) & 0xFF, g = (y * 255 / h + n) & 0xFF;
+            const unsigned b = ((x + y + seed * 40) / 8 % 200 + n) & 0xFF;
+            px[static_cast<std::size_t>(y) * w + x] = 0xFF000000u | r << 16 | g << 8 | b;
+        }
+    Gdiplus::GpBitmap *bmp = nullptr;
+    if (gp::GdipCreateBitmapFromScan0(w, h, w * 4, PixelFormat32bppRGB,
+                                      reinterpret_cast<BYTE *>(px.data()), &bmp) != Gdiplus::Ok)
+        return false;
+    const std::wstring wide(path.begin(), path.end());
+    const bool ok = gp::GdipSaveImageToFile(bmp, wide.c_str(), &jpeg, nullptr) == Gdiplus::Ok;
+    gp::GdipDisposeImage(bmp);
+    return ok;
+}
+
+} // namespace benchsupport

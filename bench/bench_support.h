@@ -1,0 +1,25 @@
+// What the benchmark programs share: a clock, summary figures, and pictures
+// written for them.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace benchsupport {
+
+// Milliseconds on the performance counter.
+double nowMs();
+
+struct Stats {
+    double median, p10, p90, min, max;
+};
+Stats statsOf(std::vector<double> v); // v must not be empty
+double median(std::vector<double> v); // 0 when empty
+void print(const char *what, const Stats &s);
+
+// A photograph-like JPEG scene: smooth gradients with some texture, so that
+// the file is of a realistic size rather than nearly empty. GDI+ must be
+// running. False when it could not be written.
+bool writeScene(const std::string &path, int width, int height, int seed);
+
+} // namespace benchsupport
