@@ -1,7 +1,7 @@
 // Measures, in one run: the time from a Down key to the next picture being
 // painted over a generated folder of 1920 x 1080 JPEG pictures, next to the
-// bare decode of each file timed just before its key; and a quarter turn of a 6000 x 4000
-// picture next to a plain copy of its pixels.
+// bare decode of each file timed just before its key; and a quarter turn of
+// a 6000 x 4000 picture next to a plain copy of its pixels.
 //
 // Usage: viewer_bench [pictures]   (default 200; "rotate": the turn alone)
 #include "bench/bench_support.h"
