@@ -219,6 +219,8 @@ void benchRotation() {
     std::printf("  ratio turn / copy into a new canvas (medians): %.2f and %.2f\n",
                 l.median / fc.median, r.median / fc.median);
     std::printf("  ratio pixel work / copy, both into a written canvas: %.2f\n", k.median / c.median);
+    std::printf("  the new canvas's first write alone / copy: %.2f (every turn must fill a new canvas)\n",
+                f.median / c.median);
     std::printf("  turn less the new canvas's first write, / copy: %.2f and %.2f\n",
                 (l.median - f.median) / c.median, (r.median - f.median) / c.median);
 }
