@@ -24,16 +24,6 @@ namespace {
 constexpr int kWidth = 1920, kHeight = 1080;
 constexpr int kFrame = 7; // the viewer's window is the picture + 7
 
-std::string hostPath(std::string p) {
-    if (!p.empty() && p[0] == '/') {
-        for (char &c : p)
-            if (c == '/')
-                c = '\\';
-        p = "Z:" + p;
-    }
-    return p;
-}
-
 // A client-area point and the colour the screen must show there.
 struct Probe {
     POINT at;
@@ -160,7 +150,8 @@ int main(int argc, char **argv) {
     std::snprintf(colour, sizeof colour, "%02X%02X%02X", GetRValue(fill), GetGValue(fill),
                   GetBValue(fill));
 
-    const std::string viewer = "\"" + hostPath(VISTORO_EXE) + "\" \"" + picture + "\"";
+    // The build puts the viewer in viewer/ beside bench/.
+    const std::string viewer = "\"" + beside("..\\viewer\\vistoro.exe") + "\" \"" + picture + "\"";
     const std::string bare = "\"" + beside("bare_window.exe") + "\" " +
                              std::to_string(kWidth + kFrame) + " " +
                              std::to_string(kHeight + kFrame) + " " + colour;
