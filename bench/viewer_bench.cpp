@@ -6,6 +6,7 @@
 // Usage: viewer_bench [pictures]   (default 200; "rotate": the turn alone)
 #include "bench/bench_support.h"
 #include "imaging/decode.h"
+#include "imaging/dib_info.h"
 #include "imaging/gdiplus_session.h"
 #include "util/dlghelp.h"
 #include "viewer/quarter_turn.h"
@@ -149,13 +150,7 @@ void benchKeys(const std::vector<std::string> &files) {
 
 void benchRotation() {
     constexpr long W = 6000, H = 4000;
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = W;
-    bi.bmiHeader.biHeight = -H;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO bi = rgb32Info(W, H, RowOrder::TopDown);
     void *bits = nullptr;
     HBITMAP src = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
     if (!src) {

@@ -1,6 +1,7 @@
 #include "imaging/premultiply.h"
 
 #include "imaging/decode_probe.h"
+#include "imaging/dib_info.h"
 #include "imaging/pixel_format.h"
 
 #include <cstring>
@@ -38,13 +39,7 @@ UniqueBitmap premultipliedSection(Gdiplus::GpBitmap *source, UINT width, UINT he
         width > static_cast<UINT>(std::numeric_limits<INT>::max() / 4) ||
         height > static_cast<UINT>(std::numeric_limits<LONG>::max()))
         return {};
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = static_cast<LONG>(width);
-    info.bmiHeader.biHeight = static_cast<LONG>(height); // bottom-up
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO info = rgb32Info(static_cast<LONG>(width), static_cast<LONG>(height), RowOrder::BottomUp);
     void *bits = nullptr;
     UniqueBitmap section(
         ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));

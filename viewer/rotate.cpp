@@ -5,6 +5,7 @@
 // has to be exact.
 #include "viewer/rotate.h"
 
+#include "imaging/dib_info.h"
 #include "util/handles.h"
 #include "viewer/quarter_turn.h"
 
@@ -21,18 +22,6 @@ constexpr double kPi = 3.141592653589793;
 // Pixels larger than this are refused rather than risking an overflow.
 constexpr std::uint64_t kMaxPixels = 0x10000000; // 1 GiB of 32-bit pixels
 
-// Bottom-up 32-bit rows: scan line h - 1 is the picture's top row.
-BITMAPINFO rowsInfo(long w, long h) {
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
-    return bi;
-}
-
 // Read access to the source's pixels, top row first, as 0xAARRGGBB words.
 class SourcePixels {
   public:
@@ -46,7 +35,7 @@ class SourcePixels {
             // Not every GDI reports the row order in the header's sign, so
             // the top row is fetched and looked for at either end.
             std::vector<std::uint32_t> top(static_cast<std::size_t>(w));
-            BITMAPINFO bi = rowsInfo(w, h);
+            BITMAPINFO bi = rgb32Info(w, h, RowOrder::BottomUp); // scan line h - 1: the top row
             WindowDC screen(nullptr);
             if (screen && ::GetDIBits(screen.get(), bmp, h - 1, 1, top.data(), &bi, DIB_RGB_COLORS) == 1) {
                 const std::size_t bytes = static_cast<std::size_t>(w) * 4;
@@ -61,13 +50,7 @@ class SourcePixels {
             }
             // Undecided (equal end rows): read a copy instead.
         }
-        BITMAPINFO bi{};
-        bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-        bi.bmiHeader.biWidth = w;
-        bi.bmiHeader.biHeight = -h; // top-down
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
-        bi.bmiHeader.biCompression = BI_RGB;
+        BITMAPINFO bi = rgb32Info(w, h, RowOrder::TopDown);
         copy_.resize(static_cast<std::size_t>(w) * h);
         WindowDC screen(nullptr);
         if (!screen || ::GetDIBits(screen.get(), bmp, 0, h, copy_.data(), &bi, DIB_RGB_COLORS) != h)
@@ -126,16 +109,7 @@ class TargetPixels {
     }
 
   private:
-    BITMAPINFO info() const {
-        BITMAPINFO bi{};
-        bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-        bi.bmiHeader.biWidth = w_;
-        bi.bmiHeader.biHeight = -h_;
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
-        bi.bmiHeader.biCompression = BI_RGB;
-        return bi;
-    }
+    BITMAPINFO info() const { return rgb32Info(w_, h_, RowOrder::TopDown); }
     long w_ = 0, h_ = 0;
     int depth_ = 0;
     UniqueBitmap bmp_;

@@ -1,5 +1,6 @@
 #include "fixtures.h"
 
+#include "imaging/dib_info.h"
 #include "support/encoders.h"
 #include "support/test_support.h"
 
@@ -220,13 +221,7 @@ Pixels handlePixels(HBITMAP bitmap, int &width, int &height) {
         return {};
     width = bm.bmWidth;
     height = bm.bmHeight;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO info = vistoro::rgb32Info(width, height, vistoro::RowOrder::TopDown);
     Pixels out(static_cast<std::size_t>(width * height));
     HDC screen = GetDC(nullptr);
     GetDIBits(screen, bitmap, 0, static_cast<UINT>(height), out.data(), &info, DIB_RGB_COLORS);

@@ -1,5 +1,6 @@
 #include "pixels.h"
 
+#include "imaging/dib_info.h"
 #include "support/encoders.h"
 
 #include <cstring>
@@ -8,14 +9,7 @@ namespace viewertest {
 namespace {
 
 BITMAPINFO info32(long w, long h, bool bottomUp) {
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = bottomUp ? h : -h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
-    return bi;
+    return vistoro::rgb32Info(w, h, bottomUp ? vistoro::RowOrder::BottomUp : vistoro::RowOrder::TopDown);
 }
 
 } // namespace
