@@ -9,6 +9,7 @@
 #include "imaging/decode.h"
 #include "imaging/decode_probe.h"
 #include "imaging/dib_readout.h"
+#include "imaging/file_buffer.h"
 #include "imaging/gdiplus_holders.h"
 #include "imaging/gdiplus_session.h"
 #include "imaging/paint.h"
@@ -57,22 +58,9 @@ std::string fileBytes(const std::string &path) {
     return bytes;
 }
 
-// A stream over a copy of the bytes, made outside the timed part.
-UniqueStream streamOver(const std::string &bytes) {
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
-    if (!block)
-        return {};
-    std::memcpy(GlobalLock(block), bytes.data(), bytes.size());
-    GlobalUnlock(block);
-    UniqueStream stream;
-    if (CreateStreamOnHGlobal(block, TRUE, stream.put()) != S_OK)
-        GlobalFree(block);
-    return stream;
-}
-
 // The decoding call alone; the decoded image is released outside the time.
 double decodeOnlyMs(const std::string &bytes) {
-    UniqueStream stream = streamOver(bytes);
+    UniqueStream stream = streamOverBytes(bytes);
     UniqueGpBitmap image;
     const double ms = timed([&] { gp::GdipCreateBitmapFromStream(stream.get(), image.put()); });
     return image ? ms : -1;
@@ -81,7 +69,7 @@ double decodeOnlyMs(const std::string &bytes) {
 // The straight way for comparison: decode, draw into a new premultiplied
 // image, convert to a handle over black. The handle is kept when asked.
 double drawnWayMs(const std::string &bytes, HBITMAP *keep = nullptr) {
-    UniqueStream stream = streamOver(bytes);
+    UniqueStream stream = streamOverBytes(bytes);
     HBITMAP handle = nullptr;
     const double ms = timed([&] {
         UniqueGpBitmap source, target;
@@ -257,7 +245,7 @@ int benchFile(const std::string &path, int runs) {
 // above the working set just before it.
 int benchPeak(const std::string &path, bool decodeOnly) {
     const std::string bytes = decodeOnly ? fileBytes(path) : std::string();
-    UniqueStream stream = decodeOnly ? streamOver(bytes) : UniqueStream();
+    UniqueStream stream = decodeOnly ? streamOverBytes(bytes) : UniqueStream();
     const PROCESS_MEMORY_COUNTERS before = memory();
     int w = 0, h = 0;
     if (decodeOnly) {

@@ -2,14 +2,16 @@
 
 #include "imaging/decode_probe.h"
 
+#include <cstring>
 #include <limits>
 
 namespace vistoro {
 
 namespace {
 
-// Reads the whole file into a new block; empty when anything fails.
-UniqueGlobal readWhole(const std::wstring &name) {
+// Reads the whole file into a new block of `bytes` bytes; empty when
+// anything fails.
+UniqueGlobal readWhole(const std::wstring &name, DWORD &bytes) {
     // Others may read, write or delete the file meanwhile: it is open only
     // for the time of this one read.
     UniqueFile file(::CreateFileW(name.c_str(), GENERIC_READ,
@@ -24,7 +26,7 @@ UniqueGlobal readWhole(const std::wstring &name) {
     // a 32-bit process in one block.
     if (size.QuadPart <= 0 || size.QuadPart > std::numeric_limits<LONG>::max())
         return {};
-    const auto bytes = static_cast<DWORD>(size.QuadPart);
+    bytes = static_cast<DWORD>(size.QuadPart);
 
     UniqueGlobal block;
     if (!detail::faultAt(DecodeFault::allocBlock))
@@ -47,10 +49,10 @@ UniqueGlobal readWhole(const std::wstring &name) {
     return block;
 }
 
-} // namespace
-
-UniqueStream streamOverFile(const std::wstring &name) {
-    UniqueGlobal block = readWhole(name);
+// A stream of `bytes` bytes that owns the block; empty (the block freed)
+// when none can be made. The block may be larger than asked for, and the
+// stream would otherwise take its whole size.
+UniqueStream streamOwning(UniqueGlobal block, DWORD bytes) {
     if (!block)
         return {};
     UniqueStream stream;
@@ -60,7 +62,34 @@ UniqueStream streamOverFile(const std::wstring &name) {
         return {};
     }
     block.release(); // the stream owns it now
+    ULARGE_INTEGER size{};
+    size.QuadPart = bytes;
+    if (stream.get()->SetSize(size) != S_OK)
+        return {};
     return stream;
+}
+
+} // namespace
+
+UniqueStream streamOverFile(const std::wstring &name) {
+    DWORD bytes = 0;
+    UniqueGlobal block = readWhole(name, bytes);
+    return streamOwning(std::move(block), bytes);
+}
+
+UniqueStream streamOverBytes(const std::string &bytes) {
+    if (bytes.empty() || bytes.size() > std::numeric_limits<LONG>::max())
+        return {};
+    UniqueGlobal block(::GlobalAlloc(GMEM_MOVEABLE, bytes.size()));
+    if (!block)
+        return {};
+    {
+        GlobalLockGuard lock(block.get());
+        if (!lock.get())
+            return {};
+        std::memcpy(lock.get(), bytes.data(), bytes.size());
+    }
+    return streamOwning(std::move(block), static_cast<DWORD>(bytes.size()));
 }
 
 } // namespace vistoro

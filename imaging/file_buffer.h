@@ -14,4 +14,8 @@ namespace vistoro {
 // release (or here, when no stream could be made).
 UniqueStream streamOverFile(const std::wstring &name);
 
+// The same over a copy of bytes already in memory; empty when there are
+// none or memory runs out.
+UniqueStream streamOverBytes(const std::string &bytes);
+
 } // namespace vistoro

@@ -6,6 +6,7 @@
 
 #include "imaging/decode.h"
 #include "imaging/decode_probe.h"
+#include "imaging/file_buffer.h"
 #include "imaging/gdiplus_holders.h"
 #include "imaging/gdiplus_session.h"
 #include "imaging/metafile.h"
@@ -28,16 +29,6 @@ namespace {
 const auto *const environment =
     testing::AddGlobalTestEnvironment(new imgtest::GdiplusEnvironment);
 
-UniqueStream streamOver(const std::string &bytes) {
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
-    std::memcpy(GlobalLock(block), bytes.data(), bytes.size());
-    GlobalUnlock(block);
-    UniqueStream stream;
-    if (CreateStreamOnHGlobal(block, TRUE, stream.put()) != S_OK)
-        GlobalFree(block);
-    return stream;
-}
-
 // What the drawing way gives for a file's bytes.
 struct Reference {
     int format = 0;
@@ -49,7 +40,7 @@ struct Reference {
 
 Reference drawnReference(const std::string &bytes) {
     Reference ref;
-    UniqueStream stream = streamOver(bytes);
+    UniqueStream stream = streamOverBytes(bytes);
     UniqueGpBitmap source;
     if (gp::GdipCreateBitmapFromStream(stream.get(), source.put()) != Gdiplus::Ok) {
         source.release();
