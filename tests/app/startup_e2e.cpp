@@ -122,6 +122,7 @@ TEST(StartupE2E, PicturesNamedInAnyScriptAreListedShownAndSteppedThrough) {
     Process p(kExe, {dir.path() + "\\"});
     HWND w = waitWindow(p.pid(), "#32770", "ZELM Vistoro - " + folder + "\\" + lowerName(listed[0]));
     ASSERT_TRUE(w) << "first picture not shown";
+    ASSERT_TRUE(waitPainted(w)); // keys before the first paint are dropped
     typeKey(w, VK_DOWN);
     EXPECT_TRUE(titled(w, "ZELM Vistoro - " + folder + "\\" + lowerName(listed[1])));
     typeKey(w, VK_DOWN);

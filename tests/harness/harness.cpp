@@ -201,6 +201,10 @@ std::string openDialogFileName(HWND dialog) {
     return combo ? title(combo) : std::string();
 }
 
+bool waitPainted(HWND wnd, Millis wait) {
+    return waitUntil([&] { return IsWindow(wnd) && !GetUpdateRect(wnd, nullptr, FALSE); }, wait);
+}
+
 void bringToFront(HWND wnd) {
     SetForegroundWindow(wnd);
     waitUntil([&] { return GetForegroundWindow() == wnd; }, Millis{2000});

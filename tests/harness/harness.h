@@ -48,6 +48,10 @@ std::vector<HWND> windowsOf(DWORD pid, const std::string &className = "");
 HWND waitWindow(DWORD pid, const std::string &className = "", const std::string &title = "",
                 Millis wait = kDefaultWait);
 
+// Waits until nothing of the window is left to paint: its first paint is
+// done. Input that arrives earlier is read before the paint.
+bool waitPainted(HWND wnd, Millis wait = kDefaultWait);
+
 std::string className(HWND wnd);
 std::string title(HWND wnd);
 RECT windowRect(HWND wnd);

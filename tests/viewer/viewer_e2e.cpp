@@ -60,8 +60,14 @@ Placement centredFor(int picW, int picH) {
 }
 
 // The viewing window of a started program, found by its title.
+// The viewing window of a started program, found by its title, once it
+// has painted (keys before that are dropped, as they should be).
 HWND viewer(Process &p, const std::string &file) {
-    return waitWindow(p.pid(), "#32770", "ZELM Vistoro - " + lower(file));
+    HWND w = waitWindow(p.pid(), "#32770", "ZELM Vistoro - " + lower(file));
+    if (w) {
+        EXPECT_TRUE(waitPainted(w)) << "the viewing window was never painted";
+    }
+    return w;
 }
 
 // The client area's top-left pixels, as many as the picture has.
