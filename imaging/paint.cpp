@@ -171,7 +171,7 @@ bool HASALPHA(HBITMAP hBitmap) {
 }
 
 void PALBMPDRAW(HDC hDC, int nTop, int nLeft, HBITMAP hBitmap, HPALETTE hPalette, int nWidth,
-                int nHeight, DWORD nRop) {
+                int nHeight, DWORD nRop, std::optional<COLORREF> nTransparent) {
     BITMAP bm{};
     if (!hDC || !bitmapHeader(hBitmap, bm))
         return;
@@ -182,7 +182,12 @@ void PALBMPDRAW(HDC hDC, int nTop, int nLeft, HBITMAP hBitmap, HPALETTE hPalette
     PaletteGuard palette(hDC, hPalette);
     const bool stretched =
         nWidth != 0 && nHeight != 0 && (nWidth != bm.bmWidth || nHeight != bm.bmHeight);
-    if (stretched) {
+    if (nTransparent) {
+        StretchModeGuard mode(hDC, COLORONCOLOR);
+        ::TransparentBlt(hDC, nLeft, nTop, stretched ? nWidth : bm.bmWidth,
+                         stretched ? nHeight : bm.bmHeight, memory.get(), 0, 0, bm.bmWidth,
+                         bm.bmHeight, *nTransparent);
+    } else if (stretched) {
         StretchModeGuard mode(hDC, COLORONCOLOR);
         ::StretchBlt(hDC, nLeft, nTop, nWidth, nHeight, memory.get(), 0, 0, bm.bmWidth,
                      bm.bmHeight, nRop);

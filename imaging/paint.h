@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <optional>
+
 namespace vistoro {
 
 // Paints the whole bitmap with its top-left corner at (nLeft, nTop), scaled
@@ -19,9 +21,12 @@ bool HASALPHA(HBITMAP hBitmap);
 
 // The plain copy: BitBlt at the bitmap's own size, or StretchBlt with
 // COLORONCOLOR when both sizes are given and differ from it. hPalette, when
-// given, is selected into hDC and realised for the copy.
+// given, is selected into hDC and realised for the copy. With a transparent
+// colour, the bitmap's pixels of that colour leave hDC as it was (the
+// raster operation does not apply then).
 void PALBMPDRAW(HDC hDC, int nTop, int nLeft, HBITMAP hBitmap, HPALETTE hPalette = nullptr,
-                int nWidth = 0, int nHeight = 0, DWORD nRop = SRCCOPY);
+                int nWidth = 0, int nHeight = 0, DWORD nRop = SRCCOPY,
+                std::optional<COLORREF> nTransparent = std::nullopt);
 
 // Alpha-blends the whole bitmap (per-pixel premultiplied alpha and the
 // constant nAlpha, 220 when 0) at (nLeft, nTop) with the given size (its

@@ -168,6 +168,20 @@ TEST(Paint, AlphaPathBlendsPremultipliedPixels) {
     EXPECT_EQ(stretched.rgb(5, 1), 0xFFFFFFu);
 }
 
+TEST(Paint, TransparentColourLeavesTheContextAsItWas) {
+    Bitmap bmp(imgtest::dib32(2, 1, {0x00FF0000, 0x000000FF}));
+    Canvas canvas(6, 2, 0x00FFFFFF);
+    PALBMPDRAW(canvas.dc(), 0, 1, bmp.h, nullptr, 0, 0, SRCCOPY, RGB(0, 0, 255));
+    EXPECT_EQ(canvas.rgb(1, 0), 0xFF0000u);
+    EXPECT_EQ(canvas.rgb(2, 0), 0xFFFFFFu);
+    // Stretched, the same colour stays out.
+    PALBMPDRAW(canvas.dc(), 0, 0, bmp.h, nullptr, 6, 2, SRCCOPY, RGB(255, 0, 0));
+    EXPECT_EQ(canvas.rgb(0, 1), 0xFFFFFFu);
+    EXPECT_EQ(canvas.rgb(1, 0), 0xFF0000u); // left from the first copy
+    EXPECT_EQ(canvas.rgb(3, 0), 0x0000FFu);
+    EXPECT_EQ(canvas.rgb(5, 1), 0x0000FFu);
+}
+
 TEST(Paint, OpaquePartsCopiedAndAnyOtherPixelStillBlended) {
     // 4 x 4 opaque grey but for one half-transparent premultiplied pixel in
     // the picture's top row, in both row orders of the section.
