@@ -240,6 +240,19 @@ TEST_F(ViewerE2E, WhenEveryLaterEntryIsDamagedTheSamePictureComesBackCentred) {
     closeWithEsc(p, w);
 }
 
+TEST_F(ViewerE2E, NextPictureOfTheSameSizeIsPaintedInTheSamePlace) {
+    const std::string a = picture("a.png", 200, 150, 4);
+    picture("b.png", 200, 150, 5);
+    Process p(kExe, {a});
+    HWND w = viewer(p, a);
+    ASSERT_TRUE(w);
+    ASSERT_TRUE(showsPixels(w, viewertest::sampleScene(200, 150, 4)));
+    pressAndWaitForTheCommand(w, VK_DOWN);
+    EXPECT_TRUE(placedAt(w, centredFor(200, 150)));
+    EXPECT_TRUE(showsPixels(w, viewertest::sampleScene(200, 150, 5)));
+    closeWithEsc(p, w);
+}
+
 TEST_F(ViewerE2E, FolderWhoseFirstEntryDoesNotLoadStartsOnTheFirstThatDoes) {
     testsupport::writeFile(dir.file("a-broken.png"), "broken");
     CreateDirectoryA(dir.file("b-folder.jpg").c_str(), nullptr);
