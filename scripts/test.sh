@@ -5,5 +5,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
 "$root/scripts/build.sh"
 build=${BUILD_DIR:-$root/build}
+# The printer tests need the PDF printer; without it they are skipped.
+"$root/scripts/print-server.sh" ||
+  echo "test.sh: no print server; the printer tests will be skipped" >&2
 cd "$build"
 exec "$root/scripts/virtual-display.sh" ctest --output-on-failure --timeout 300 "$@"
