@@ -1,0 +1,89 @@
+#include "printing/dib_layout.h"
+
+#include <climits>
+#include <cstring>
+
+namespace vistoro {
+
+DWORD dibColours(WORD bitCount, DWORD coloursUsed) noexcept {
+    if (coloursUsed != 0)
+        return coloursUsed;
+    switch (bitCount) {
+    case 1:
+        return 2;
+    case 4:
+        return 16;
+    case 8:
+        return 256;
+    default:
+        return 0;
+    }
+}
+
+std::optional<DibLayout> dibLayout(const void *p, SIZE_T blockSize, bool needRows) noexcept {
+    if (!p || blockSize < sizeof(DWORD))
+        return std::nullopt;
+    DibLayout d;
+    std::memcpy(&d.headerSize, p, sizeof d.headerSize);
+    DWORD compression = BI_RGB;
+    DWORD imageSize = 0;
+    if (d.headerSize == sizeof(BITMAPCOREHEADER)) {
+        BITMAPCOREHEADER core;
+        if (blockSize < sizeof core)
+            return std::nullopt;
+        std::memcpy(&core, p, sizeof core);
+        d.bitCount = core.bcBitCount;
+        d.colours = dibColours(core.bcBitCount, 0);
+        d.entrySize = sizeof(RGBTRIPLE);
+        d.width = core.bcWidth;
+        d.height = core.bcHeight;
+    } else if (d.headerSize >= sizeof(BITMAPINFOHEADER)) {
+        BITMAPINFOHEADER info;
+        if (blockSize < d.headerSize)
+            return std::nullopt;
+        std::memcpy(&info, p, sizeof info);
+        d.bitCount = info.biBitCount;
+        d.colours = dibColours(info.biBitCount, info.biClrUsed);
+        d.entrySize = sizeof(RGBQUAD);
+        d.width = info.biWidth;
+        // The most negative height has no positive counterpart.
+        if (info.biHeight == LONG_MIN)
+            return std::nullopt;
+        d.height = info.biHeight < 0 ? -info.biHeight : info.biHeight;
+        compression = info.biCompression;
+        imageSize = info.biSizeImage;
+    } else {
+        return std::nullopt;
+    }
+    if (d.width <= 0 || d.height <= 0 || d.bitCount == 0)
+        return std::nullopt;
+
+    // With the 40-byte header, bit-field masks follow it before any table.
+    unsigned long long masks = 0;
+    if (d.headerSize == sizeof(BITMAPINFOHEADER) && compression == BI_BITFIELDS)
+        masks = 3 * sizeof(DWORD);
+    d.tableOffset = static_cast<DWORD>(d.headerSize + masks);
+    const unsigned long long bitsOffset =
+        d.tableOffset + static_cast<unsigned long long>(d.colours) * d.entrySize;
+    if (bitsOffset > blockSize)
+        return std::nullopt;
+    d.bitsOffset = static_cast<DWORD>(bitsOffset);
+    if (!needRows)
+        return d;
+
+    unsigned long long rowBytes = 0;
+    if (compression == BI_RGB || compression == BI_BITFIELDS) {
+        const unsigned long long stride =
+            (static_cast<unsigned long long>(d.bitCount) * d.width + 31) / 32 * 4;
+        rowBytes = stride * static_cast<unsigned long long>(d.height);
+    } else {
+        rowBytes = imageSize; // compressed rows: the header says how many bytes
+        if (rowBytes == 0)
+            return std::nullopt;
+    }
+    if (rowBytes > blockSize - bitsOffset)
+        return std::nullopt;
+    return d;
+}
+
+} // namespace vistoro
