@@ -1,0 +1,154 @@
+#include "printing/printer_setup.h"
+
+#include <cstddef>
+#include <cstring>
+#include <utility>
+
+namespace vistoro {
+
+namespace {
+
+detail::PrintDialogCall printDialogCall = nullptr;
+
+BOOL callPrintDialog(PRINTDLGA &pd) {
+    return printDialogCall ? printDialogCall(&pd) : ::PrintDlgA(&pd);
+}
+
+// The selection record. Made at first use from the default printer; its
+// device-mode and device-names blocks live until the program ends.
+struct Selection {
+    PRINTDLGA pd{};
+
+    Selection() {
+        pd.lStructSize = sizeof pd;
+        pd.hwndOwner = ::GetActiveWindow();
+        pd.Flags = PD_RETURNDEFAULT;
+        pd.nFromPage = 1;
+        pd.nToPage = 1;
+        pd.nMinPage = 1;
+        pd.nMaxPage = 0xFFFF;
+        pd.nCopies = 1;
+        // No dialog is shown: the platform fills the blocks for the default
+        // printer, and leaves them 0 when there is none.
+        callPrintDialog(pd);
+        if (pd.hDC)
+            ::DeleteDC(std::exchange(pd.hDC, nullptr));
+    }
+    ~Selection() {
+        if (pd.hDevMode)
+            ::GlobalFree(pd.hDevMode);
+        if (pd.hDevNames)
+            ::GlobalFree(pd.hDevNames);
+    }
+    Selection(const Selection &) = delete;
+    Selection &operator=(const Selection &) = delete;
+};
+
+Selection &selection() {
+    static Selection s;
+    return s;
+}
+
+// The locked device mode when its block holds the orientation field.
+class DevModeLock {
+  public:
+    explicit DevModeLock(HGLOBAL h) noexcept : lock_(h) {
+        if (lock_.get() && ::GlobalSize(h) >= offsetof(DEVMODEA, dmOrientation) + sizeof(short))
+            dm_ = static_cast<DEVMODEA *>(lock_.get());
+    }
+    DEVMODEA *get() const noexcept { return dm_; }
+
+  private:
+    GlobalLockGuard lock_;
+    DEVMODEA *dm_ = nullptr;
+};
+
+bool setOrientation(short value) {
+    Selection &s = selection();
+    if (!s.pd.hDevMode)
+        return false;
+    DevModeLock lock(s.pd.hDevMode);
+    if (!lock.get())
+        return false;
+    lock.get()->dmOrientation = value;
+    return true;
+}
+
+// One name of a locked DEVNAMES block, kept within the block.
+std::string devName(const void *names, SIZE_T size, WORD offset) {
+    if (offset >= size)
+        return {};
+    const char *text = static_cast<const char *>(names) + offset;
+    return std::string(text, ::strnlen(text, size - offset));
+}
+
+} // namespace
+
+UniqueDC PRINTERSETUP(std::optional<HWND> hWndOwner) {
+    Selection &s = selection();
+    s.pd.hwndOwner = hWndOwner ? *hWndOwner : ::GetActiveWindow();
+    s.pd.Flags = PD_PRINTSETUP | PD_RETURNDC | PD_USEDEVMODECOPIESANDCOLLATE;
+    s.pd.hDC = nullptr;
+    if (!callPrintDialog(s.pd))
+        return {};
+    return UniqueDC(std::exchange(s.pd.hDC, nullptr));
+}
+
+bool PSETUP() { return static_cast<bool>(PRINTERSETUP()); }
+
+int PRNGETORIENTATION() {
+    Selection &s = selection();
+    if (!s.pd.hDevMode)
+        return 0;
+    DevModeLock lock(s.pd.hDevMode);
+    return lock.get() ? lock.get()->dmOrientation : 0;
+}
+
+bool PRNPORTRAIT() { return setOrientation(kPortrait); }
+
+bool PRNLANDSCAPE() { return setOrientation(kLandscape); }
+
+UniqueDC GETPRINTDEFAULT() {
+    Selection &s = selection();
+    if (!s.pd.hDevNames)
+        return {};
+    GlobalLockGuard names(s.pd.hDevNames);
+    const SIZE_T size = ::GlobalSize(s.pd.hDevNames);
+    if (!names.get() || size < sizeof(DEVNAMES))
+        return {};
+    DEVNAMES dn;
+    std::memcpy(&dn, names.get(), sizeof dn);
+    const std::string driver = devName(names.get(), size, dn.wDriverOffset);
+    const std::string device = devName(names.get(), size, dn.wDeviceOffset);
+    const std::string port = devName(names.get(), size, dn.wOutputOffset);
+
+    // Without a device mode the printer's own defaults apply; a device mode
+    // that cannot be read gives no context rather than the wrong settings.
+    std::optional<GlobalLockGuard> mode;
+    if (s.pd.hDevMode) {
+        mode.emplace(s.pd.hDevMode);
+        if (!mode->get())
+            return {};
+    }
+    return UniqueDC(::CreateDCA(driver.c_str(), device.c_str(), port.empty() ? nullptr : port.c_str(),
+                                mode ? static_cast<const DEVMODEA *>(mode->get()) : nullptr));
+}
+
+std::string PRNGETNAME() {
+    Selection &s = selection();
+    if (!s.pd.hDevNames)
+        return {};
+    GlobalLockGuard names(s.pd.hDevNames);
+    const SIZE_T size = ::GlobalSize(s.pd.hDevNames);
+    if (!names.get() || size < sizeof(DEVNAMES))
+        return {};
+    DEVNAMES dn;
+    std::memcpy(&dn, names.get(), sizeof dn);
+    return devName(names.get(), size, dn.wDeviceOffset);
+}
+
+namespace detail {
+void setPrintDialogCall(PrintDialogCall call) noexcept { printDialogCall = call; }
+} // namespace detail
+
+} // namespace vistoro
