@@ -32,6 +32,9 @@ fi
 
 if ! lpstat -p "$printer" >/dev/null 2>&1; then
   $sudo lpadmin -p "$printer" -v cups-pdf:/ -E -m "$ppd"
+elif lpstat -p "$printer" 2>/dev/null | grep -q disabled ||
+     ! lpstat -a "$printer" 2>/dev/null | grep -q 'accepting requests'; then
+  $sudo lpadmin -p "$printer" -E # left disabled or rejecting by an earlier run
 fi
 if [ "$(lpstat -d 2>/dev/null | sed -n 's/^system default destination: //p')" != "$printer" ]; then
   $sudo lpadmin -d "$printer"
