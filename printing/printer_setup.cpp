@@ -82,6 +82,26 @@ std::string devName(const void *names, SIZE_T size, WORD offset) {
     return std::string(text, ::strnlen(text, size - offset));
 }
 
+struct DeviceNames {
+    std::string driver, device, port;
+};
+
+// The selection's names, read within their block; nothing without a
+// printer or when the block cannot be read.
+std::optional<DeviceNames> deviceNames(const Selection &s) {
+    if (!s.pd.hDevNames)
+        return std::nullopt;
+    GlobalLockGuard names(s.pd.hDevNames);
+    const SIZE_T size = ::GlobalSize(s.pd.hDevNames);
+    if (!names.get() || size < sizeof(DEVNAMES))
+        return std::nullopt;
+    DEVNAMES dn;
+    std::memcpy(&dn, names.get(), sizeof dn);
+    return DeviceNames{devName(names.get(), size, dn.wDriverOffset),
+                       devName(names.get(), size, dn.wDeviceOffset),
+                       devName(names.get(), size, dn.wOutputOffset)};
+}
+
 } // namespace
 
 UniqueDC PRINTERSETUP(std::optional<HWND> hWndOwner) {
@@ -110,18 +130,9 @@ bool PRNLANDSCAPE() { return setOrientation(kLandscape); }
 
 UniqueDC GETPRINTDEFAULT() {
     Selection &s = selection();
-    if (!s.pd.hDevNames)
+    const auto names = deviceNames(s);
+    if (!names)
         return {};
-    GlobalLockGuard names(s.pd.hDevNames);
-    const SIZE_T size = ::GlobalSize(s.pd.hDevNames);
-    if (!names.get() || size < sizeof(DEVNAMES))
-        return {};
-    DEVNAMES dn;
-    std::memcpy(&dn, names.get(), sizeof dn);
-    const std::string driver = devName(names.get(), size, dn.wDriverOffset);
-    const std::string device = devName(names.get(), size, dn.wDeviceOffset);
-    const std::string port = devName(names.get(), size, dn.wOutputOffset);
-
     // Without a device mode the printer's own defaults apply; a device mode
     // that cannot be read gives no context rather than the wrong settings.
     std::optional<GlobalLockGuard> mode;
@@ -130,21 +141,14 @@ UniqueDC GETPRINTDEFAULT() {
         if (!mode->get())
             return {};
     }
-    return UniqueDC(::CreateDCA(driver.c_str(), device.c_str(), port.empty() ? nullptr : port.c_str(),
+    return UniqueDC(::CreateDCA(names->driver.c_str(), names->device.c_str(),
+                                names->port.empty() ? nullptr : names->port.c_str(),
                                 mode ? static_cast<const DEVMODEA *>(mode->get()) : nullptr));
 }
 
 std::string PRNGETNAME() {
-    Selection &s = selection();
-    if (!s.pd.hDevNames)
-        return {};
-    GlobalLockGuard names(s.pd.hDevNames);
-    const SIZE_T size = ::GlobalSize(s.pd.hDevNames);
-    if (!names.get() || size < sizeof(DEVNAMES))
-        return {};
-    DEVNAMES dn;
-    std::memcpy(&dn, names.get(), sizeof dn);
-    return devName(names.get(), size, dn.wDeviceOffset);
+    const auto names = deviceNames(selection());
+    return names ? names->device : std::string();
 }
 
 namespace detail {

@@ -22,7 +22,9 @@ export PATH="$PATH:/usr/sbin"
 scheduler_up() { lpstat -r 2>/dev/null | grep -q 'is running'; }
 
 if ! scheduler_up; then
-  $sudo cupsd # forks into the background itself
+  # It forks into the background itself; with its output closed it cannot
+  # hold the caller's pipes open.
+  $sudo cupsd </dev/null >/dev/null 2>&1
   for _ in $(seq 100); do
     scheduler_up && break
     sleep 0.1
