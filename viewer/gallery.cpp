@@ -12,9 +12,9 @@ namespace vistoro {
 namespace {
 
 // Set while the "nothing to show" notice is up and the window is being
-// ended. The box's own loop repaints the gallery (the box covers part of
-// it and uncovers it again), and such a paint finds nothing either: it
-// must not tell a second time.
+// ended. The box's own loop and the drain after it dispatch the gallery's
+// paints (a window moved across it, say); such a paint finds nothing
+// either and must not open a second box over the first.
 bool tellingNothing = false;
 struct TellingScope {
     TellingScope() noexcept { tellingNothing = true; }
