@@ -1,0 +1,144 @@
+// The gallery as a person sees it, in a program of its own driven from
+// outside: its place, its cells, Esc, its close menu, and its notice when
+// the folder has nothing to show.
+#include "gallery_pictures.h"
+#include "harness/harness.h"
+#include "imaging/gdiplus_session.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+using namespace harness;
+using testsupport::ScratchDir;
+using viewertest::Pixels;
+
+namespace {
+
+const std::string kDemo = testsupport::hostPath(VISTORO_TEST_BIN_DIR) + "\\gallerydemo.exe";
+
+HWND galleryOf(Process &p) {
+    HWND w = waitWindow(p.pid(), "#32770", "");
+    if (w) {
+        EXPECT_TRUE(waitPainted(w)) << "the gallery was never painted";
+    }
+    return w;
+}
+
+// A right click at a client point; the menu window it opens.
+HWND rightClick(Process &p, HWND w, int x, int y) {
+    PostMessageA(w, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(x, y));
+    PostMessageA(w, WM_RBUTTONUP, 0, MAKELPARAM(x, y));
+    return waitWindow(p.pid(), "#32768", "", Millis{5000});
+}
+
+class GalleryE2E : public ::testing::Test {
+  protected:
+    std::string picture(const std::string &name, const Pixels &px) {
+        const std::string path = dir.file(name);
+        EXPECT_TRUE(viewertest::writePicture(path, px, L"image/png")) << path;
+        return path;
+    }
+    void damaged(const std::string &name) {
+        testsupport::writeFile(dir.file(name), "GIF89a and then nothing");
+    }
+    vistoro::GdiplusSession session;
+    ScratchDir dir{"gal"};
+};
+
+} // namespace
+
+TEST_F(GalleryE2E, CentredWindowShowsTheFolderInListingOrderAndEscCloses) {
+    const Pixels own = viewertest::patterned(30, 20);
+    picture("b-big.png", gallerytest::quarters(800, 600, 0xC01010, 0x10C010, 0x1010C0, 0xC0C010));
+    damaged("c-broken.gif");
+    picture("D-wide.png", gallerytest::quarters(100, 40, 0xA02020, 0x20A020, 0xA02020, 0x20A020));
+    picture("e-own.png", own);
+    testsupport::writeFile(dir.file("f-notes.txt"), "not a picture");
+    // Opened from a picture in the middle: the whole folder is shown.
+    Process p(kDemo, {dir.file("D-wide.png")});
+    HWND g = galleryOf(p);
+    ASSERT_TRUE(g) << "no gallery window";
+
+    const RECT r = windowRect(g);
+    EXPECT_EQ(r.right - r.left, 1031);
+    EXPECT_EQ(r.bottom - r.top, 775);
+    EXPECT_EQ(r.left, 1920 / 2 - 1031 / 2);
+    EXPECT_EQ(r.top, 1080 / 2 - 775 / 2);
+    EXPECT_EQ(title(g), "");
+
+    const RECT c = clientRectOnScreen(g);
+    auto at = [&](int x, int y) { return screenPixel(c.left + x, c.top + y); };
+    const DWORD background = at(1000, 700); // far from any cell in use
+    // 800 x 600 squeezed into the first cell.
+    EXPECT_EQ(at(8, 8), 0xC01010u);
+    EXPECT_EQ(at(56, 8), 0x10C010u);
+    EXPECT_EQ(at(8, 56), 0x1010C0u);
+    EXPECT_EQ(at(56, 56), 0xC0C010u);
+    // The damaged file takes no cell: 100 x 40 as 64 x 40 in the second.
+    EXPECT_EQ(at(64, 11), background);
+    EXPECT_EQ(at(64, 12), 0xA02020u);
+    EXPECT_EQ(at(127, 51), 0x20A020u);
+    EXPECT_EQ(at(127, 52), background);
+    // 30 x 20 at its own size, centred in the third.
+    const std::vector<DWORD> got = screenPixels(
+        {c.left + 128 + 17, c.top + 22, c.left + 128 + 17 + 30, c.top + 22 + 20});
+    ASSERT_EQ(got.size(), own.px.size());
+    for (std::size_t i = 0; i < got.size(); ++i)
+        ASSERT_EQ(got[i], own.px[i] & 0xFFFFFF) << "pixel " << i % 30 << "," << i / 30;
+    EXPECT_EQ(at(128 + 16, 30), background);
+    EXPECT_EQ(at(128 + 47, 30), background);
+    // Nothing more.
+    EXPECT_EQ(at(192 + 30, 30), background);
+    EXPECT_NE(background, 0xC01010u);
+
+    // A left click does nothing.
+    PostMessageA(g, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(30, 30));
+    PostMessageA(g, WM_LBUTTONUP, 0, MAKELPARAM(30, 30));
+    Sleep(200);
+    EXPECT_TRUE(IsWindowVisible(g));
+    EXPECT_EQ(windowsOf(p.pid()).size(), 1u);
+
+    typeKey(g, VK_ESCAPE);
+    EXPECT_EQ(p.waitExit(), 0u) << "Esc did not close the gallery";
+}
+
+TEST_F(GalleryE2E, CloseMenuDismissedLeavesItOpenChosenClosesIt) {
+    picture("one.png", gallerytest::flat(40, 40, 0x336699));
+    Process p(kDemo, {dir.file("one.png")});
+    HWND g = galleryOf(p);
+    ASSERT_TRUE(g);
+    HWND menu = rightClick(p, g, 500, 400);
+    ASSERT_TRUE(menu) << "no close menu";
+    postKey(menu, VK_ESCAPE);
+    EXPECT_TRUE(waitUntil([&] { return !IsWindowVisible(menu); }, Millis{3000}));
+    Sleep(200);
+    EXPECT_TRUE(IsWindowVisible(g));
+    EXPECT_TRUE(p.running());
+
+    menu = rightClick(p, g, 500, 400);
+    ASSERT_TRUE(menu);
+    postKey(menu, VK_DOWN);
+    postKey(menu, VK_RETURN);
+    EXPECT_EQ(p.waitExit(), 0u) << "Close did not close the gallery";
+}
+
+TEST_F(GalleryE2E, FolderWithNothingToShowTellsOnceAndCloses) {
+    damaged("a.gif");
+    damaged("b.png");
+    testsupport::writeFile(dir.file("c.txt"), "text");
+    Process p(kDemo, {dir.file("b.png")});
+    HWND box = waitWindow(p.pid(), "#32770", "ZELM Vistoro");
+    ASSERT_TRUE(box) << "no notice appeared";
+    EXPECT_EQ(messageBoxText(box), "No image file found.");
+    pressButton(box, IDOK);
+    EXPECT_EQ(p.waitExit(), 0u) << "the gallery stayed open after the notice";
+
+    // A folder without any file at all.
+    ScratchDir empty{"gal0"};
+    Process q(kDemo, {empty.file("gone.png")});
+    box = waitWindow(q.pid(), "#32770", "ZELM Vistoro");
+    ASSERT_TRUE(box) << "no notice for the empty folder";
+    EXPECT_EQ(messageBoxText(box), "No image file found.");
+    pressButton(box, IDOK);
+    EXPECT_EQ(q.waitExit(), 0u);
+}

@@ -1,0 +1,316 @@
+// The gallery's grid painted into a canvas of this process, its notice
+// when nothing can be shown, and the live GDI objects across repaints of
+// the real gallery window.
+#include "viewer/gallery.h"
+
+#include "gallery_pictures.h"
+#include "imaging/gdiplus_session.h"
+#include "support/test_support.h"
+#include "util/popmsg.h"
+#include "util/text.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <utility>
+#include <vector>
+
+using namespace vistoro;
+using gallerytest::cellOf;
+using gallerytest::colourOf;
+using testsupport::ScratchDir;
+using viewertest::Pixels;
+
+namespace {
+
+constexpr std::uint32_t kSentinel = 0x123456;
+
+// A 32-bit top-down DIB section larger than the grid, filled with the
+// sentinel, so that paint outside the cells shows.
+class Canvas {
+  public:
+    static constexpr int kW = 1100, kH = 840;
+    Canvas() {
+        BITMAPINFO bi{};
+        bi.bmiHeader = {sizeof(BITMAPINFOHEADER), kW, -kH, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        dc_ = CreateCompatibleDC(nullptr);
+        bmp_ = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, reinterpret_cast<void **>(&bits_),
+                                nullptr, 0);
+        old_ = SelectObject(dc_, bmp_);
+        for (int i = 0; i < kW * kH; ++i)
+            bits_[i] = kSentinel;
+    }
+    ~Canvas() {
+        SelectObject(dc_, old_);
+        DeleteObject(bmp_);
+        DeleteDC(dc_);
+    }
+    HDC dc() const { return dc_; }
+    std::uint32_t at(int x, int y) const {
+        GdiFlush();
+        return bits_[y * kW + x] & 0xFFFFFF;
+    }
+
+  private:
+    HDC dc_ = nullptr;
+    HBITMAP bmp_ = nullptr;
+    HGDIOBJ old_ = nullptr;
+    std::uint32_t *bits_ = nullptr;
+};
+
+// Seam for the notice: records what would have been shown.
+struct Told {
+    std::string text, title;
+};
+std::vector<Told> told;
+std::function<void()> whileTelling;
+int recordBox(HWND, const std::string &text, const std::string &title, unsigned) {
+    told.push_back({text, title});
+    // Run once only: a box that opens again must show as a second call,
+    // not recurse without end.
+    if (auto once = std::exchange(whileTelling, nullptr))
+        once();
+    return IDOK;
+}
+
+class GalleryTest : public ::testing::Test {
+  protected:
+    void TearDown() override {
+        setMessageBoxCall(nullptr);
+        told.clear();
+        whileTelling = nullptr;
+    }
+    std::string picture(const std::string &name, const Pixels &px) {
+        const std::string path = lowerText(dir.file(name));
+        EXPECT_TRUE(viewertest::writePicture(path, px, L"image/png")) << path;
+        return path;
+    }
+    std::string damaged(const std::string &name) {
+        const std::string path = lowerText(dir.file(name));
+        testsupport::writeFile(path, "\x89PNG but nothing more");
+        return path;
+    }
+    // n flat 10 x 10 pictures named p000.png on, coloured by their position.
+    ImageList numbered(int n) {
+        ImageList list;
+        for (int i = 0; i < n; ++i) {
+            char name[16];
+            snprintf(name, sizeof name, "p%03d.png", i);
+            list.push_back(picture(name, gallerytest::flat(10, 10, colourOf(i))));
+        }
+        return list;
+    }
+    // The 10 x 10 picture of colour c sits exactly at offset 27, 27 of cell n.
+    ::testing::AssertionResult smallInCell(const Canvas &c, int n, std::uint32_t colour) {
+        const auto [x, y] = cellOf(n);
+        const struct {
+            int dx, dy;
+            bool inside;
+        } probes[] = {{27, 27, true}, {36, 36, true}, {26, 27, false}, {27, 26, false},
+                      {37, 36, false}, {36, 37, false}};
+        for (const auto &p : probes) {
+            const std::uint32_t got = c.at(x + p.dx, y + p.dy);
+            if ((got == colour) != p.inside || (!p.inside && got != kSentinel))
+                return ::testing::AssertionFailure()
+                       << "cell " << n << " at " << p.dx << "," << p.dy << " is " << std::hex
+                       << got << ", picture colour " << colour;
+        }
+        return ::testing::AssertionSuccess();
+    }
+    GdiplusSession session;
+    ScratchDir dir{"glr"};
+    TDialog dlg{{.cCaption = ""}};
+};
+
+} // namespace
+
+TEST_F(GalleryTest, RowsOfSixteenCloseUpOverFilesThatCannotBeShown) {
+    ImageList list = numbered(20);
+    // A damaged picture and a file of no image type, among the others.
+    list.insert(list.begin() + 5, damaged("p004x.png"));
+    list.insert(list.begin() + 9, lowerText(dir.file("notes.txt")));
+    testsupport::writeFile(list[9], "text");
+    int endAsked = 0;
+    dlg.bValid = [&endAsked](TWindow &) {
+        ++endAsked;
+        return true;
+    };
+    Canvas c;
+    DRAWGLR(dlg, list, c.dc());
+    for (int n = 0; n < 20; ++n)
+        EXPECT_TRUE(smallInCell(c, n, colourOf(n)));
+    // The second row holds four; its fifth cell stays empty.
+    EXPECT_EQ(c.at(cellOf(20).x + 30, cellOf(20).y + 30), kSentinel);
+    EXPECT_TRUE(told.empty());
+    EXPECT_EQ(endAsked, 0) << "the gallery was ended although it showed pictures";
+}
+
+TEST_F(GalleryTest, EachSideIsCutToTheCellOnItsOwnAndThePictureCentred) {
+    const Pixels own = viewertest::patterned(30, 20), full = viewertest::patterned(64, 64);
+    const Pixels odd = viewertest::patterned(31, 33);
+    const ImageList list = {
+        picture("a.png", gallerytest::quarters(800, 600, 0xC01010, 0x10C010, 0x1010C0, 0xC0C010)),
+        picture("b.png", gallerytest::quarters(100, 40, 0xA02020, 0x20A020, 0xA02020, 0x20A020)),
+        picture("c.png", own),
+        picture("d.png", full),
+        picture("e.png", odd),
+        picture("f.png", gallerytest::quarters(10, 90, 0x303090, 0x303090, 0x907030, 0x907030)),
+    };
+    Canvas c;
+    DRAWGLR(dlg, list, c.dc());
+
+    // 800 x 600: the whole picture squeezed into the whole cell.
+    EXPECT_EQ(c.at(8, 8), 0xC01010u);
+    EXPECT_EQ(c.at(56, 8), 0x10C010u);
+    EXPECT_EQ(c.at(8, 56), 0x1010C0u);
+    EXPECT_EQ(c.at(56, 56), 0xC0C010u);
+    EXPECT_EQ(c.at(0, 0), 0xC01010u);
+    EXPECT_EQ(c.at(63, 63), 0xC0C010u);
+
+    // 100 x 40: 64 x 40 at rows 12 to 51 of the second cell.
+    EXPECT_EQ(c.at(64, 11), kSentinel);
+    EXPECT_EQ(c.at(64, 12), 0xA02020u);
+    EXPECT_EQ(c.at(127, 51), 0x20A020u);
+    EXPECT_EQ(c.at(127, 52), kSentinel);
+
+    // Own size, pixel for pixel: 30 x 20 at 17, 22; 64 x 64 filling its
+    // cell; 31 x 33 at 16, 15 (the odd half cut off).
+    auto exactlyAt = [&](const Pixels &p, int x0, int y0) {
+        const int w = static_cast<int>(p.width), h = static_cast<int>(p.height);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                if (c.at(x0 + x, y0 + y) != (p.at(x, y) & 0xFFFFFF)) {
+                    ADD_FAILURE() << "pixel " << x << "," << y << " of the " << w << " x " << h
+                                  << " picture is " << std::hex << c.at(x0 + x, y0 + y);
+                    return;
+                }
+        if (w < 64) { // the margins left and right stay as they were
+            EXPECT_EQ(c.at(x0 - 1, y0), kSentinel);
+            EXPECT_EQ(c.at(x0 + w, y0 + h - 1), kSentinel);
+        }
+        if (h < 64) {
+            EXPECT_EQ(c.at(x0, y0 - 1), kSentinel);
+            EXPECT_EQ(c.at(x0 + w - 1, y0 + h), kSentinel);
+        }
+    };
+    exactlyAt(own, 128 + 17, 22);
+    exactlyAt(full, 192, 0);
+    exactlyAt(odd, 256 + 16, 15);
+
+    // 10 x 90: 10 x 64, the height squeezed, centred across.
+    EXPECT_EQ(c.at(320 + 26, 0), kSentinel);
+    EXPECT_EQ(c.at(320 + 27, 0), 0x303090u);
+    EXPECT_EQ(c.at(320 + 36, 63), 0x907030u);
+    EXPECT_EQ(c.at(320 + 37, 63), kSentinel);
+}
+
+TEST_F(GalleryTest, OnlyTheFirst192InListOrderAreShown) {
+    const ImageList list = numbered(300);
+    Canvas c;
+    DRAWGLR(dlg, list, c.dc());
+    for (int n = 0; n < 192; ++n)
+        ASSERT_TRUE(smallInCell(c, n, colourOf(n)));
+    // Below the twelfth row nothing is painted.
+    for (int col = 0; col < 16; ++col)
+        EXPECT_EQ(c.at(col * 64 + 30, 768 + 30), kSentinel) << "column " << col;
+}
+
+TEST_F(GalleryTest, NothingToShowIsToldOnceAndEndsTheGallery) {
+    setMessageBoxCall(recordBox);
+    const ImageList broken = {damaged("a.png"), damaged("b.jpg")};
+    Canvas c;
+    // The box's own loop repaints the gallery, which finds nothing again.
+    whileTelling = [&] { DRAWGLR(dlg, broken, c.dc()); };
+    DRAWGLR(dlg, broken, c.dc());
+    ASSERT_EQ(told.size(), 1u) << "told more than once";
+    EXPECT_EQ(told[0].text, "No image file found.");
+    EXPECT_EQ(told[0].title, "ZELM Vistoro");
+    EXPECT_EQ(dlg.nResult, 2);
+    EXPECT_EQ(c.at(30, 30), kSentinel);
+
+    // An empty folder as well.
+    told.clear();
+    whileTelling = nullptr;
+    TDialog other({.cCaption = ""});
+    DRAWGLR(other, {}, c.dc());
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0].text, "No image file found.");
+    EXPECT_EQ(other.nResult, 2);
+}
+
+namespace {
+// The script run inside the gallery's modal loop by a thread timer.
+struct Repaints {
+    HWND gallery = nullptr;
+    int step = 0;
+    int baseline = 0, after = 0;
+    std::uint32_t firstCell = 0;
+    RECT placed{};
+};
+Repaints *script = nullptr;
+
+BOOL CALLBACK findGallery(HWND w, LPARAM) {
+    char cls[16] = {};
+    GetClassNameA(w, cls, sizeof cls);
+    if (IsWindowVisible(w) && std::string(cls) == "#32770") {
+        script->gallery = w;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+void CALLBACK repaintTick(HWND, UINT, UINT_PTR id, DWORD) {
+    Repaints &s = *script;
+    if (!s.gallery) {
+        EnumThreadWindows(GetCurrentThreadId(), findGallery, 0);
+        if (!s.gallery || GetUpdateRect(s.gallery, nullptr, FALSE))
+            return; // not yet there, or its first paint still waits
+    }
+    auto repaint = [&] {
+        RedrawWindow(s.gallery, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    };
+    if (s.step == 0) {
+        GetWindowRect(s.gallery, &s.placed);
+        repaint(); // warm-up: what the platform caches once is counted
+        s.baseline = testsupport::countGdiObjects();
+    } else if (s.step <= 40) {
+        repaint();
+    } else {
+        s.after = testsupport::countGdiObjects();
+        HDC dc = GetDC(s.gallery);
+        const COLORREF c = GetPixel(dc, 30, 30);
+        ReleaseDC(s.gallery, dc);
+        s.firstCell = (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
+        KillTimer(nullptr, id);
+        HWND focus = GetFocus();
+        const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyA(VK_ESCAPE, 0)) << 16;
+        PostMessageA(focus, WM_KEYDOWN, VK_ESCAPE, 1 | scan);
+        PostMessageA(focus, WM_KEYUP, VK_ESCAPE, 1 | scan | (3u << 30));
+    }
+    ++s.step;
+}
+} // namespace
+
+TEST_F(GalleryTest, RepaintsOfTheGalleryWindowLeaveTheGdiObjectCountWhereItWas) {
+    const ImageList list = numbered(30);
+    picture("z-big.png", viewertest::sampleScene(900, 700, 3));
+    damaged("q-broken.png");
+    Repaints s;
+    script = &s;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 10, repaintTick);
+    GALLERY(list[3]); // returns once Esc has closed it
+    KillTimer(nullptr, timer);
+    script = nullptr;
+    ASSERT_TRUE(s.gallery) << "no gallery window appeared";
+    EXPECT_GT(s.step, 41) << "the gallery closed before the repaints were done";
+    EXPECT_FALSE(IsWindow(s.gallery));
+    const int screenW = GetSystemMetrics(SM_CXSCREEN), screenH = GetSystemMetrics(SM_CYSCREEN);
+    EXPECT_EQ(s.placed.right - s.placed.left, 1031);
+    EXPECT_EQ(s.placed.bottom - s.placed.top, 775);
+    EXPECT_EQ(s.placed.left, screenW / 2 - 1031 / 2);
+    EXPECT_EQ(s.placed.top, screenH / 2 - 775 / 2);
+    EXPECT_EQ(s.firstCell, colourOf(0)) << "the last repaint did not draw the first picture";
+    EXPECT_GT(s.baseline, 0);
+    EXPECT_EQ(s.after, s.baseline) << "GDI objects changed over 40 repaints";
+    EXPECT_TRUE(told.empty());
+}
