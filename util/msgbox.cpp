@@ -16,13 +16,12 @@ std::unique_ptr<TMsgBox> g_box; // the open please-wait box, or nothing
 std::string g_curMsg;           // what CURMSG answers
 
 constexpr int kWarningIcon = 32515;
-constexpr std::size_t kLineChars = 1024; // longer lines count as several
+constexpr std::size_t kLineChars = 1024;     // longer lines count as several
 constexpr UINT_PTR kCursorSubclass = 0x574D; // one per box window
 
 // The wait cursor over the whole box, its controls included (their default
 // handling asks the parent first).
-LRESULT CALLBACK waitCursorProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id,
-                                DWORD_PTR) {
+LRESULT CALLBACK waitCursorProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR) {
     if (msg == WM_SETCURSOR) {
         ::SetCursor(::LoadCursorW(nullptr, MAKEINTRESOURCEW(32514)));
         return TRUE;
@@ -33,7 +32,9 @@ LRESULT CALLBACK waitCursorProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_P
 }
 
 // Neither Esc nor F4 held: the user cannot close the box with them.
-bool noCloseKeyHeld() { return !GETKEYSTATE(VK_ESCAPE) && !GETKEYSTATE(VK_F4); }
+bool noCloseKeyHeld() {
+    return !GETKEYSTATE(VK_ESCAPE) && !GETKEYSTATE(VK_F4);
+}
 
 void moveChild(HWND wnd, int top, int left, int width, int height) {
     if (wnd)
@@ -120,9 +121,9 @@ std::unique_ptr<TMsgBox> TMsgBox::New(const TMsgBoxNew &a) {
     icon.nStyle = WS_CHILD | WS_VISIBLE | SS_ICON;
     icon.nTop = 22, icon.nLeft = 15, icon.nBottom = 54, icon.nRight = 47;
     icon.bInit = [](TWindow &w) {
-        ::SendMessageW(w.hWnd, STM_SETICON,
-                       reinterpret_cast<WPARAM>(::LoadIconW(nullptr, MAKEINTRESOURCEW(kWarningIcon))),
-                       0);
+        ::SendMessageW(
+            w.hWnd, STM_SETICON,
+            reinterpret_cast<WPARAM>(::LoadIconW(nullptr, MAKEINTRESOURCEW(kWarningIcon))), 0);
     };
     box->icon_ = &icon;
 
@@ -169,11 +170,17 @@ void TMsgBox::place() {
         moveChild(oPrg->hWnd, height - 60, 15, width - 35, 20);
 }
 
-TMsgBox::~TMsgBox() { End(); }
+TMsgBox::~TMsgBox() {
+    End();
+}
 
-bool TMsgBox::isOpen() const noexcept { return oDlg && oDlg->hWnd && ::IsWindow(oDlg->hWnd); }
+bool TMsgBox::isOpen() const noexcept {
+    return oDlg && oDlg->hWnd && ::IsWindow(oDlg->hWnd);
+}
 
-HWND TMsgBox::textWindow() const noexcept { return text_ && oDlg ? text_->hWnd : nullptr; }
+HWND TMsgBox::textWindow() const noexcept {
+    return text_ && oDlg ? text_->hWnd : nullptr;
+}
 
 void TMsgBox::End() noexcept {
     if (!oDlg)
@@ -229,9 +236,14 @@ void TMsgBox::SetPos(int pos) {
         oPrg->SetPos(pos);
 }
 
-TMsgBox *openWaitBox() noexcept { return g_box.get(); }
+TMsgBox *openWaitBox() noexcept {
+    return g_box.get();
+}
 
-std::string CURMSG() { return g_curMsg; }
+// A box that went with its owner window counts as closed.
+std::string CURMSG() {
+    return g_box && g_box->isOpen() ? g_curMsg : std::string();
+}
 
 void closeWaitBox() noexcept {
     // Out of the slot first: the drain inside End may run a hook that calls

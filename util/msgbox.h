@@ -21,7 +21,7 @@ struct TMsgBoxNew {
     std::string cMsg; // as the box shows it (already normalised)
     std::string cTitle = "Attendere";
     std::optional<int> nFrom, nTo; // a bar only when nFrom is given; nTo 100
-    bool lPrinting = false;
+    bool lPrinting = false;        // its own variant is not built yet: the plain box stands in
 };
 
 class TMsgBox {
@@ -58,8 +58,8 @@ class TMsgBox {
     TextSize measure(const std::string &text) const;
     void place(); // the sizes and places of the freshly made box
 
-    UniqueFont font_;  // outlives the dialog: freed after End
-    TWindow owner_;    // stands for the active window as the owner object
+    UniqueFont font_; // outlives the dialog: freed after End
+    TWindow owner_;   // stands for the active window as the owner object
     TSay *text_ = nullptr;
     TSay *icon_ = nullptr;
     int textWidth_ = 0, lines_ = 1, charHeight_ = 16;

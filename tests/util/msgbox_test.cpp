@@ -110,8 +110,8 @@ class WaitBox : public testing::Test {
     void SetUp() override {
         setMessageBoxCall(recordingBox);
         g_seen = {};
-        owner = ::CreateWindowExW(0, L"STATIC", L"Owner", WS_POPUP | WS_CAPTION | WS_VISIBLE,
-                                  100, 100, 300, 200, nullptr, nullptr, nullptr, nullptr);
+        owner = ::CreateWindowExW(0, L"STATIC", L"Owner", WS_POPUP | WS_CAPTION | WS_VISIBLE, 100,
+                                  100, 300, 200, nullptr, nullptr, nullptr, nullptr);
         ASSERT_NE(owner, nullptr);
         ::SetForegroundWindow(owner);
         ::SetActiveWindow(owner);
@@ -209,8 +209,7 @@ TEST_F(WaitBox, ReplacedTextKeepsTheCentreAndTheBarMoves) {
     EXPECT_EQ(r.right - r.left, m2.width + 108);
     EXPECT_EQ(r.bottom - r.top, height);
     EXPECT_LE(std::abs((r.left + r.right) / 2 - centre), 1);
-    EXPECT_EQ(clientPlace(box->textWindow()).right - clientPlace(box->textWindow()).left,
-              m2.width);
+    EXPECT_EQ(clientPlace(box->textWindow()).right - clientPlace(box->textWindow()).left, m2.width);
     EXPECT_LE(clientPlace(bar).right, r.right - r.left); // the bar stays inside
 
     // A text without position 4, 7 or 9 changes nothing; a bare step moves
@@ -307,6 +306,7 @@ TEST_F(WaitBox, EscOrF4HeldRefusesTheUsersCloseButNotTheProgramsClose) {
     const HWND first = openWaitBox()->hWnd;
     ::SendMessageW(first, WM_CLOSE, 0, 0);
     EXPECT_FALSE(::IsWindow(first));
+    EXPECT_EQ(CURMSG(), "");
     POPMSG({.cMsg = "secondo"});
     ASSERT_NE(openWaitBox(), nullptr);
     EXPECT_TRUE(openWaitBox()->isOpen());
