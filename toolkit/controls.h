@@ -1,5 +1,5 @@
 // The controls the program places on its dialogs: the control base, list
-// box, push button, static text, image and bitmap button.
+// box, push button, static text, image, bitmap button and progress bar.
 #pragma once
 
 #include <windows.h>
@@ -210,6 +210,25 @@ class TBtnBmp : public TControl {
     static TBtnBmp &Redefine(const TBtnBmpRedefine &args);
     HBITMAP hBitmap = nullptr; // owned by the control
     HookResult HandleEvent(UINT nMsg, WPARAM nWParam, LPARAM nLParam) override;
+};
+
+struct TProgressNew {
+    int nRow = 0, nCol = 0; // rows x 14, columns x 8 unless lPixel
+    TWindow *oWnd = nullptr;
+    int nWidth = 200, nHeight = 20;
+    int nFrom = 0, nTo = 100;
+    bool lPixel = false;
+};
+
+// A progress bar: a range and a position kept inside it.
+class TProgress : public TControl {
+  public:
+    static TProgress &New(const TProgressNew &args = {});
+    int nFrom = 0, nTo = 100, nPos = 0;
+    void Initiate(HWND hWndDlg) override;
+    void SetRange(int from, int to);
+    // Clamped into the range.
+    void SetPos(int pos);
 };
 
 // The platform classes a dialog resource may name: "TImage", "TBtnBmp".

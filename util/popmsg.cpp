@@ -1,6 +1,7 @@
 #include "util/popmsg.h"
 
 #include "toolkit/wrappers.h"
+#include "util/msgbox.h"
 #include "util/text.h"
 
 #include <windows.h>
@@ -79,6 +80,8 @@ std::optional<int> POPMSG(const PopMsgArgs &args) {
     const std::string text = args.cMsg ? popMsgText(*args.cMsg) : std::string();
     std::optional<int> result;
     if (args.nType) {
+        // A notice never stands beside a stale please-wait box.
+        closeWaitBox();
         const int type = *args.nType;
         if (type >= 1 && type <= 6) {
             const std::string title =
@@ -102,9 +105,9 @@ std::optional<int> POPMSG(const PopMsgArgs &args) {
                 break;
             }
         }
+    } else {
+        waitBoxPopMsg(args, text);
     }
-    // Without a type the please-wait box would be handled here; this
-    // program does not show one yet.
     SYSREFRESH();
     return result;
 }
