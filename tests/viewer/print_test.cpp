@@ -62,6 +62,13 @@ std::string picture(const std::string &name, long w, long h) {
     return path;
 }
 
+// When this program started: the printer's documents of this run are newer.
+const FILETIME started = [] {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    return now;
+}();
+
 // The printer's document of this run named after the case, kept as
 // <case>.pdf for the page check; false when it did not appear in time.
 bool keepDocument(const std::string &name) {
@@ -75,8 +82,10 @@ bool keepDocument(const std::string &name) {
             std::string found;
             do {
                 const std::string file = fd.cFileName;
-                if (file.find(mark) != std::string::npos &&
-                    file.find("_" + name + ".png") != std::string::npos)
+                // The printer makes the name from the document's and cuts it
+                // at will; documents left by an earlier run are older.
+                if (file.find(mark + "_" + name) != std::string::npos &&
+                    CompareFileTime(&fd.ftLastWriteTime, &started) >= 0)
                     found = file;
             } while (FindNextFileA(find, &fd));
             FindClose(find);
@@ -91,7 +100,9 @@ bool keepDocument(const std::string &name) {
                         break;
                     size = now;
                 }
-                return CopyFileA(path.c_str(), (to + "\\" + name + ".pdf").c_str(), FALSE) != 0;
+                // Moved, so that the printer's folder does not fill up with test pages.
+                return MoveFileExA(path.c_str(), (to + "\\" + name + ".pdf").c_str(),
+                                   MOVEFILE_COPY_ALLOWED | MOVEFILE_REPLACE_EXISTING) != 0;
             }
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
