@@ -14,7 +14,11 @@ VISTORO_PDF_DIR=$(winepath -w "$HOME/PDF")
 VISTORO_PRINT_OUT=$(winepath -w "$out")
 export VISTORO_PDF_DIR VISTORO_PRINT_OUT
 
-"$here/wine-run.sh" "$exe" --gtest_filter='PrintOut.*'
+"$here/wine-run.sh" "$exe" --gtest_filter='PrintOut.*' | tee "$out/printout.log"
+if grep -q '^\[  SKIPPED \]' "$out/printout.log"; then
+  echo "print-pages.sh: no printer, nothing to check" >&2
+  exit 77 # ctest reports the test as skipped
+fi
 found=0
 for pdf in "$out"/*.pdf; do
   [ -e "$pdf" ] || continue

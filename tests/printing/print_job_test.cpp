@@ -233,3 +233,35 @@ TEST_F(PrintJob, PrinterNamedByTheCallerOrNotFound) {
     job.End();
     EXPECT_EQ(shown.size(), 1u);
 }
+
+TEST_F(PrintJob, DialogShownOnceRefusesToCloseWhileEscIsHeld) {
+    SKIP_WITHOUT_PRINTER();
+    TPrinter job({.cDocument = "esc"});
+    ASSERT_TRUE(job.oDlg);
+    const HWND dlg = job.oDlg->hWnd;
+    job.StartPage(); // the dialog paints, and its start hook runs
+    BYTE keys[256];
+    ASSERT_TRUE(GetKeyboardState(keys));
+    keys[VK_ESCAPE] = 0x80;
+    SetKeyboardState(keys);
+    job.CloseWnd();
+    EXPECT_TRUE(IsWindow(dlg));
+    keys[VK_ESCAPE] = 0;
+    SetKeyboardState(keys);
+    job.EndPage();
+    job.End();
+    EXPECT_FALSE(IsWindow(dlg));
+
+    // Held again at the end: the job's window still goes with the job.
+    TPrinter again({.cDocument = "esc"});
+    ASSERT_TRUE(again.oDlg);
+    const HWND second = again.oDlg->hWnd;
+    again.StartPage();
+    keys[VK_ESCAPE] = 0x80;
+    SetKeyboardState(keys);
+    again.EndPage();
+    again.End();
+    keys[VK_ESCAPE] = 0;
+    SetKeyboardState(keys);
+    EXPECT_FALSE(IsWindow(second));
+}
