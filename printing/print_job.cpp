@@ -94,8 +94,9 @@ TPrinter::TPrinter(const TPrinterNew &a)
         }
         hWnd = GETACTIVEWINDOW();
         showProgress();
-        if (hWnd && ENABLEWINDOW(hWnd, false) == false)
-            windowDisabled_ = true; // false: it was enabled before
+        // False: the window was enabled before, and is to be enabled again.
+        if (hWnd && !ENABLEWINDOW(hWnd, false))
+            windowDisabled_ = true;
     } catch (...) {
         releaseContext();
         throw;
