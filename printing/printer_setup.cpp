@@ -128,22 +128,34 @@ bool PRNPORTRAIT() { return setOrientation(kPortrait); }
 
 bool PRNLANDSCAPE() { return setOrientation(kLandscape); }
 
-UniqueDC GETPRINTDEFAULT() {
-    Selection &s = selection();
-    const auto names = deviceNames(s);
-    if (!names)
-        return {};
-    // Without a device mode the printer's own defaults apply; a device mode
-    // that cannot be read gives no context rather than the wrong settings.
+namespace {
+// Without a device mode the printer's own defaults apply; a device mode
+// that cannot be read gives no context rather than the wrong settings.
+UniqueDC contextWithSelectionMode(const Selection &s, const std::string &driver,
+                                  const std::string &device, const std::string &port) {
     std::optional<GlobalLockGuard> mode;
     if (s.pd.hDevMode) {
         mode.emplace(s.pd.hDevMode);
         if (!mode->get())
             return {};
     }
-    return UniqueDC(::CreateDCA(names->driver.c_str(), names->device.c_str(),
-                                names->port.empty() ? nullptr : names->port.c_str(),
+    return UniqueDC(::CreateDCA(driver.c_str(), device.c_str(),
+                                port.empty() ? nullptr : port.c_str(),
                                 mode ? static_cast<const DEVMODEA *>(mode->get()) : nullptr));
+}
+} // namespace
+
+UniqueDC GETPRINTDEFAULT() {
+    Selection &s = selection();
+    const auto names = deviceNames(s);
+    if (!names)
+        return {};
+    return contextWithSelectionMode(s, names->driver, names->device, names->port);
+}
+
+UniqueDC PRINTERDCFROMNAME(const std::string &cDriver, const std::string &cDevice,
+                           const std::string &cPort) {
+    return contextWithSelectionMode(selection(), cDriver, cDevice, cPort);
 }
 
 std::string PRNGETNAME() {

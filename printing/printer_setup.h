@@ -40,6 +40,12 @@ UniqueDC GETPRINTDEFAULT();
 // The selection's device name, "" without a printer.
 std::string PRNGETNAME();
 
+// A context for a printer given by its names, with the selection's device
+// mode (the printer's own defaults when the selection has none); empty when
+// it cannot be made.
+UniqueDC PRINTERDCFROMNAME(const std::string &cDriver, const std::string &cDevice,
+                           const std::string &cPort);
+
 namespace detail {
 // The platform's print dialog call, replaceable by tests before the first
 // use (for a machine without printers); nullptr restores PrintDlgA.

@@ -1,0 +1,52 @@
+#include "printing/print_device.h"
+
+#include "util/text.h"
+
+#include <vector>
+
+namespace vistoro {
+
+int STARTDOC(HDC hDC, const std::string &cDocument, const std::optional<std::string> &cOutput) {
+    // Cut by characters, so that a multi-byte name is never split.
+    const std::string name = leftChars(cDocument, kMaxDocumentName);
+    DOCINFOA di{};
+    di.cbSize = sizeof di;
+    di.lpszDocName = name.c_str();
+    di.lpszOutput = cOutput ? cOutput->c_str() : nullptr;
+    return ::StartDocA(hDC, &di);
+}
+
+int ENDDOC(HDC hDC) { return ::EndDoc(hDC); }
+
+int STARTPAGE(HDC hDC) { return ::StartPage(hDC); }
+
+int ENDPAGE(HDC hDC) { return ::EndPage(hDC); }
+
+int GETDEVICECAPS(HDC hDC, int nIndex) { return ::GetDeviceCaps(hDC, nIndex); }
+
+std::array<int, 2> PRNOFFSET(HDC hDC) {
+    return {::GetDeviceCaps(hDC, PHYSICALOFFSETX), ::GetDeviceCaps(hDC, PHYSICALOFFSETY)};
+}
+
+HDC CREATEMETAFILE(const std::string &cFile) { return ::CreateMetaFileA(cFile.c_str()); }
+
+HMETAFILE CLOSEMETAFILE(HDC hDC) { return ::CloseMetaFile(hDC); }
+
+bool DELETEMETAFILE(HMETAFILE hMeta) { return ::DeleteMetaFile(hMeta) != FALSE; }
+
+bool ENABLEWINDOW(HWND hWnd, bool lEnable) {
+    if (!hWnd || !::IsWindow(hWnd))
+        return false;
+    return ::EnableWindow(hWnd, lEnable ? TRUE : FALSE) != FALSE;
+}
+
+std::string GETPROFSTRING(const std::string &cSection, const std::optional<std::string> &cEntry,
+                          const std::string &cDefault) {
+    std::vector<char> buffer(16383, '\0');
+    const DWORD n =
+        ::GetProfileStringA(cSection.c_str(), cEntry ? cEntry->c_str() : nullptr, cDefault.c_str(),
+                            buffer.data(), static_cast<DWORD>(buffer.size()));
+    return std::string(buffer.data(), n);
+}
+
+} // namespace vistoro

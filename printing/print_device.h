@@ -1,0 +1,44 @@
+// The device calls of a print job, each a thin platform call with the
+// argument and result shapes the job relies on. None keeps state.
+#pragma once
+
+#include "util/handles.h"
+
+#include <array>
+#include <optional>
+#include <string>
+
+// The platform's old printer-escape codes of these names are not used here.
+#undef STARTDOC
+#undef ENDDOC
+
+namespace vistoro {
+
+// The longest document name handed to the spooler, in characters.
+inline constexpr std::size_t kMaxDocumentName = 31;
+
+// Starts a spooler document named after the first 31 characters of
+// cDocument, written to cOutput when given. The job number; 0 or less on
+// failure.
+int STARTDOC(HDC hDC, const std::string &cDocument,
+             const std::optional<std::string> &cOutput = std::nullopt);
+int ENDDOC(HDC hDC);
+int STARTPAGE(HDC hDC);
+int ENDPAGE(HDC hDC);
+int GETDEVICECAPS(HDC hDC, int nIndex);
+// {horizontal, vertical} offset of the printable area from the paper edge.
+std::array<int, 2> PRNOFFSET(HDC hDC);
+
+// A Windows metafile (the older format) recorded into the file cFile.
+HDC CREATEMETAFILE(const std::string &cFile);
+HMETAFILE CLOSEMETAFILE(HDC hDC);
+bool DELETEMETAFILE(HMETAFILE hMeta);
+
+// EnableWindow for a window that exists; false for any other.
+bool ENABLEWINDOW(HWND hWnd, bool lEnable);
+
+// An entry of a section of the system profile; "" when nothing was read.
+std::string GETPROFSTRING(const std::string &cSection, const std::optional<std::string> &cEntry,
+                          const std::string &cDefault = "");
+
+} // namespace vistoro

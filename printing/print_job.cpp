@@ -1,0 +1,227 @@
+#include "printing/print_job.h"
+
+#include "imaging/decode.h"
+#include "printing/packed_dib.h"
+#include "printing/print_device.h"
+#include "printing/printer_setup.h"
+#include "res/printdlg.h"
+#include "toolkit/controls.h"
+#include "toolkit/wrappers.h"
+#include "util/dlghelp.h"
+#include "util/libinit.h"
+#include "util/popmsg.h"
+#include "util/text.h"
+
+namespace vistoro {
+namespace {
+
+int g_printRow = 0; // current print row of the text output
+int g_lineStep = 1; // its line step
+
+bool fileExists(const std::string &cFile) {
+    const DWORD attributes = ::GetFileAttributesW(widen(cFile).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The comma-separated parts of a "Devices" entry: driver, port, ...
+std::vector<std::string> commaParts(const std::string &entry) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t comma = entry.find(',', start);
+        parts.push_back(trim(entry.substr(start, comma - start)));
+        if (comma == std::string::npos)
+            return parts;
+        start = comma + 1;
+    }
+}
+
+UniqueDC contextOfNamedPrinter(const std::string &cModel) {
+    const std::vector<std::string> parts = commaParts(GETPROFSTRING("Devices", cModel, ""));
+    if (parts.size() < 2 || parts[0].empty())
+        return {};
+    return PRINTERDCFROMNAME(parts[0], cModel, parts[1]);
+}
+
+void closeMetafile(HDC &hDCOut) noexcept {
+    if (hDCOut)
+        DELETEMETAFILE(CLOSEMETAFILE(hDCOut)); // the file on disk keeps the page
+    hDCOut = nullptr;
+}
+
+} // namespace
+
+int SETPROW(std::optional<int> n) {
+    if (n)
+        g_printRow = *n;
+    return g_printRow;
+}
+
+int PFEED(std::optional<int> n) {
+    if (n)
+        g_lineStep = *n;
+    return g_lineStep;
+}
+
+std::string pageMetafileName(int nPage) {
+    return libraryValues().ACS_TEMP + std::to_string(nPage) + ".WMF";
+}
+
+TPrinter::TPrinter(const TPrinterNew &a)
+    : cDocument(a.cDocument.value_or("")), cModel(a.cModel.value_or("")), lPreview(a.lPreview),
+      lNoPrint(a.lNoPrint) {
+    UniqueDC dc;
+    if (!a.cModel) {
+        dc = GETPRINTDEFAULT();
+        cModel = PRNGETNAME();
+    } else {
+        dc = contextOfNamedPrinter(cModel);
+    }
+    if (!dc) {
+        POPMSG("Impossibile trovare la stampante " + cModel + ".", 1);
+        return;
+    }
+    hDC = dc.release();
+    try {
+        const auto offset = PRNOFFSET(hDC);
+        nXOffset = offset[0];
+        nYOffset = offset[1];
+        PFEED(1);
+        if (!lPreview) {
+            // A failure is not told: the pages then go nowhere.
+            docStarted_ = STARTDOC(hDC, cDocument) > 0;
+            hDCOut = hDC;
+        }
+        hWnd = GETACTIVEWINDOW();
+        showProgress();
+        // False: the window was enabled before, and is to be enabled again.
+        if (hWnd && !ENABLEWINDOW(hWnd, false))
+            windowDisabled_ = true;
+    } catch (...) {
+        releaseContext();
+        throw;
+    }
+}
+
+std::unique_ptr<TPrinter> TPrinter::New(const TPrinterNew &args) {
+    return std::make_unique<TPrinter>(args);
+}
+
+TPrinter::~TPrinter() { releaseContext(); }
+
+void TPrinter::showProgress() {
+    oDlg = TDialog::New({.cCaption = cDocument, .cResName = "PRINTDLG"});
+    TDialog &dlg = *oDlg;
+    dlg.lModify = false;
+    dlg.lHelpIcon = false;
+    TBtnBmp::Redefine({.nId = IDC_PRINT_PICTURE, .cResName = "PRINT", .oWnd = &dlg});
+    TSay::Redefine(
+        {.nId = IDC_PRINT_PAGE, .bText = [this] { return std::to_string(nPage); }, .oWnd = &dlg});
+    TButton::Redefine({.nId = IDC_PRINT_CANCEL, .bAction = [this] { lCancel = true; }, .oWnd = &dlg});
+    // Once shown, the dialog refuses to close while Esc is held, so that the
+    // key meant for another window cannot end it.
+    dlg.bStart = [&dlg] { dlg.bValid = [] { return !GETKEYSTATE(VK_ESCAPE); }; };
+    dlg.Activate({.lCentered = true, .bValid = [&dlg] { return VALID(dlg); }, .lModal = false});
+}
+
+void TPrinter::StartPage() {
+    if (!hDC || lCancel)
+        return;
+    // The number of the page now starting, and a click on the cancel button
+    // taken in now.
+    if (oDlg)
+        if (TControl *page = CTL(*oDlg, 2))
+            page->Refresh();
+    SYSREFRESH();
+    if (lCancel)
+        return;
+    if (!lPreview) {
+        STARTPAGE(hDC);
+    } else {
+        closeMetafile(hDCOut); // a page left open is kept as it stands
+        aMeta.push_back(pageMetafileName(nPage));
+        hDCOut = CREATEMETAFILE(aMeta.back());
+    }
+}
+
+void TPrinter::EndPage() {
+    if (!hDC)
+        return;
+    if (!lPreview) {
+        if (!lCancel)
+            ENDPAGE(hDC);
+    } else {
+        closeMetafile(hDCOut);
+    }
+    ++nPage;
+}
+
+void TPrinter::SayImage(const TPrinterSayImage &a) {
+    if (!hDC || lCancel || !fileExists(a.cFile))
+        return;
+    const UniqueBitmap bmp(LOADIMG(a.cFile));
+    if (!bmp)
+        return;
+    const UniqueGlobal dib = DIBFROMBITMAP(bmp.get());
+    if (!dib)
+        return;
+    // A printer gets the picture's own colour table as a palette; the
+    // recorded pages of a preview carry none.
+    const UniquePalette pal = lPreview ? UniquePalette() : DIBPALETTE(dib.get());
+    DIBDRAW(hDCOut, dib.get(),
+            {.hPal = pal.get(), .nRow = a.nRow, .nCol = a.nCol, .nWidth = a.nWidth,
+             .nHeight = a.nHeight, .nRaster = a.nRaster});
+}
+
+int TPrinter::nHorzRes() const { return GETDEVICECAPS(hDC, HORZRES); }
+
+int TPrinter::nVertRes() const { return GETDEVICECAPS(hDC, VERTRES); }
+
+void TPrinter::CloseWnd() {
+    if (hWnd)
+        ENABLEWINDOW(hWnd, true);
+    windowDisabled_ = false;
+    if (oDlg)
+        oDlg->End();
+    SYSREFRESH();
+}
+
+void TPrinter::End() {
+    if (!hDC)
+        return;
+    CloseWnd();
+    releaseContext();
+}
+
+void TPrinter::Preview() {
+    if (!hDC || !lPreview)
+        return;
+    CloseWnd();
+    if (aMeta.empty())
+        return;
+    // The program has no preview window: the recorded pages are dropped as
+    // the window would drop them when closed.
+    End();
+}
+
+void TPrinter::releaseContext() noexcept {
+    if (windowDisabled_)
+        ENABLEWINDOW(hWnd, true);
+    windowDisabled_ = false;
+    oDlg.reset(); // a dialog that refused to close goes with its object
+    closeMetafile(hDCOut);
+    hDCOut = nullptr;
+    if (hDC) {
+        if (docStarted_)
+            ENDDOC(hDC);
+        ::DeleteDC(hDC);
+    }
+    // The job is inert from here on: a second End finds no context.
+    hDC = nullptr;
+    docStarted_ = false;
+    for (const std::string &name : aMeta)
+        ::DeleteFileW(widen(name).c_str());
+    aMeta.clear();
+}
+
+} // namespace vistoro
