@@ -7,6 +7,7 @@
 #include "util/dlghelp.h"
 #include "util/popmsg.h"
 #include "util/text.h"
+#include "viewer/contextmenu.h"
 #include "viewer/keys.h"
 
 #include <any>
@@ -147,6 +148,9 @@ void openViewingWindow(ViewerState &st, const std::function<void(TDialog &)> &af
                 if (afterInit)
                     afterInit(dlg);
             },
+        .bRClicked = [&dlg, &st](int nRow, int nCol, int, TWindow &) {
+            CREAMENU(dlg, nRow, nCol, st);
+        },
         .lResize16 = true,
     });
 }

@@ -1,0 +1,61 @@
+#include "viewer/openimg.h"
+
+#include "toolkit/wrappers.h"
+#include "util/filedlg.h"
+#include "util/popmsg.h"
+#include "util/text.h"
+#include "viewer/startup.h"
+
+namespace vistoro {
+
+namespace {
+
+constexpr const char *kOpenFilter =
+    "Image files|*.bmp;*.emf;*.gif;*.ico;*.jpeg;*.jpg;*.png;*.tif;*.wmf";
+
+void showAtNewSize(TDialog &oDlg, const ImageSize &size) {
+    oDlg.Refresh(false);
+    fitWindowToPicture(oDlg.hWnd, size);
+    SYSREFRESH();
+}
+
+} // namespace
+
+void OPENIMG(TDialog &oDlg, ViewerState &st) {
+    const std::string chosen =
+        CGETFILE({.cFilter = kOpenFilter, .cTitle = "Open an image file", .cInitDir = st.cDir});
+    if (trim(chosen).empty())
+        return;
+    const std::string cNewFile = lowerText(chosen);
+    if (!fileExists(cNewFile)) {
+        POPMSG("File not found: " + cNewFile + ".", 1, kViewerCaption);
+        return;
+    }
+
+    DELETEIMG(st.hBmp);
+    st.cDir = folderOf(st.cFile);
+    HBITMAP hNew = LOADIMAGE(cNewFile, true);
+    if (!hNew) {
+        // The previous picture comes back from its file; a quarter turn it
+        // had is lost. Its own size is kept, so painting, zoom and print
+        // never work on a size the bitmap does not have.
+        st.hBmp = LOADIMAGE(st.cFile, false);
+        const ImageSize back = AIMGSIZE(st.hBmp);
+        if (st.hBmp && back != st.aSize) {
+            st.aSize = back;
+            showAtNewSize(oDlg, st.aSize);
+        } else {
+            oDlg.Refresh(false);
+        }
+        return;
+    }
+
+    st.hBmp = hNew;
+    st.cDir = folderOf(cNewFile);
+    st.cFile = cNewFile;
+    st.aSize = AIMGSIZE(st.hBmp);
+    st.aFiles.reset();
+    showAtNewSize(oDlg, st.aSize);
+}
+
+} // namespace vistoro
