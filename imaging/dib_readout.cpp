@@ -10,23 +10,12 @@ namespace {
 // The screen context with a palette realised in it, put back at scope end.
 class ScreenWithPalette {
   public:
-    explicit ScreenWithPalette(HPALETTE palette) noexcept : dc_(nullptr) {
-        if (dc_) {
-            old_ = ::SelectPalette(dc_.get(), palette, FALSE);
-            ::RealizePalette(dc_.get());
-        }
-    }
-    ~ScreenWithPalette() {
-        if (dc_ && old_)
-            ::SelectPalette(dc_.get(), old_, FALSE);
-    }
-    ScreenWithPalette(const ScreenWithPalette &) = delete;
-    ScreenWithPalette &operator=(const ScreenWithPalette &) = delete;
+    explicit ScreenWithPalette(HPALETTE palette) noexcept : dc_(nullptr), palette_(dc_.get(), palette) {}
     HDC get() const noexcept { return dc_.get(); }
 
   private:
-    WindowDC dc_;
-    HPALETTE old_ = nullptr;
+    WindowDC dc_; // released after the palette is put back
+    PaletteGuard palette_;
 };
 
 } // namespace

@@ -119,26 +119,6 @@ class StretchModeGuard {
     int old_;
 };
 
-// A palette selected into a context and realised, put back at scope end.
-class PaletteGuard {
-  public:
-    PaletteGuard(HDC dc, HPALETTE palette) noexcept : dc_(dc) {
-        if (palette) {
-            old_ = ::SelectPalette(dc, palette, FALSE);
-            ::RealizePalette(dc);
-        }
-    }
-    ~PaletteGuard() {
-        if (old_)
-            ::SelectPalette(dc_, old_, FALSE);
-    }
-    PaletteGuard(const PaletteGuard &) = delete;
-    PaletteGuard &operator=(const PaletteGuard &) = delete;
-
-  private:
-    HDC dc_;
-    HPALETTE old_ = nullptr;
-};
 
 } // namespace
 

@@ -12,30 +12,6 @@ namespace vistoro {
 
 namespace {
 
-// A palette selected and realised in a context; the previous one is put
-// back (as background) and realised again at scope end.
-class RealizedPalette {
-  public:
-    RealizedPalette(HDC dc, HPALETTE palette) noexcept : dc_(dc) {
-        if (palette) {
-            old_ = ::SelectPalette(dc, palette, FALSE);
-            ::RealizePalette(dc);
-        }
-    }
-    ~RealizedPalette() {
-        if (old_) {
-            ::SelectPalette(dc_, old_, TRUE);
-            ::RealizePalette(dc_);
-        }
-    }
-    RealizedPalette(const RealizedPalette &) = delete;
-    RealizedPalette &operator=(const RealizedPalette &) = delete;
-
-  private:
-    HDC dc_;
-    HPALETTE old_ = nullptr;
-};
-
 constexpr bool fitsWord(int v) noexcept { return v >= 0 && v <= 0xFFFF; }
 
 } // namespace
@@ -84,7 +60,7 @@ bool DIBDRAW(HDC hDC, HGLOBAL hDib, const DibDrawOptions &o) {
     const auto *info = static_cast<const BITMAPINFO *>(lock.get());
     const BYTE *bits = static_cast<const BYTE *>(lock.get()) + layout->bitsOffset;
 
-    RealizedPalette palette(hDC, o.hPal);
+    PaletteGuard palette(hDC, o.hPal, true);
     if (o.nWidth == 0 || o.nHeight == 0) {
         ::SetDIBitsToDevice(hDC, o.nCol, o.nRow, static_cast<DWORD>(layout->width),
                             static_cast<DWORD>(layout->height), 0, 0, 0,

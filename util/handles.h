@@ -127,6 +127,34 @@ class SelectGuard {
     HGDIOBJ old_;
 };
 
+// A palette selected into a context (foreground) and realised; the previous
+// one is put back at scope end, and with realiseOnRestore selected as
+// background and realised again. A null palette does nothing.
+class PaletteGuard {
+  public:
+    PaletteGuard(HDC dc, HPALETTE palette, bool realiseOnRestore = false) noexcept
+        : dc_(dc), realiseOnRestore_(realiseOnRestore) {
+        if (dc && palette) {
+            old_ = ::SelectPalette(dc, palette, FALSE);
+            ::RealizePalette(dc);
+        }
+    }
+    PaletteGuard(const PaletteGuard &) = delete;
+    PaletteGuard &operator=(const PaletteGuard &) = delete;
+    ~PaletteGuard() {
+        if (!old_)
+            return;
+        ::SelectPalette(dc_, old_, realiseOnRestore_ ? TRUE : FALSE);
+        if (realiseOnRestore_)
+            ::RealizePalette(dc_);
+    }
+
+  private:
+    HDC dc_;
+    bool realiseOnRestore_;
+    HPALETTE old_ = nullptr;
+};
+
 // GlobalLock/GlobalUnlock.
 class GlobalLockGuard {
   public:

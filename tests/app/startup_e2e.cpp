@@ -13,11 +13,7 @@ namespace {
 
 const std::string kExe = testsupport::hostPath(VISTORO_EXE);
 
-std::string lower(std::string s) {
-    for (char &c : s)
-        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-    return s;
-}
+using testsupport::lower;
 
 // Waits for the program's notice box, checks it and presses OK.
 void expectNotice(Process &p, const std::string &text) {

@@ -34,11 +34,7 @@ class Startup : public testing::Test {
     char saved_[MAX_PATH] = {};
 };
 
-std::string lower(std::string s) {
-    for (char &c : s)
-        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-    return s;
-}
+using testsupport::lower;
 
 } // namespace
 

@@ -35,6 +35,15 @@ int countGdiObjects();
 // (Wine maps the Unix root to drive Z:); a Windows path is kept.
 std::string hostPath(std::string p);
 
+// ASCII letters lower-cased, the rest kept: test paths are ASCII where this
+// is used, and the program lower-cases them as well.
+inline std::string lower(std::string s) {
+    for (char &c : s)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
 // The folder of bundled sample pictures, without a trailing backslash.
 inline std::string samplesDir() {
 #ifdef VISTORO_SAMPLES

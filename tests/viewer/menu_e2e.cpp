@@ -15,11 +15,7 @@ namespace {
 
 const std::string kExe = testsupport::hostPath(VISTORO_EXE);
 
-std::string lower(std::string s) {
-    for (char &c : s)
-        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-    return s;
-}
+using testsupport::lower;
 std::string caption(const std::string &file) { return "ZELM Vistoro - " + lower(file); }
 
 // The window is the picture + 7 wide and high.

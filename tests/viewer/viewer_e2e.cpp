@@ -18,11 +18,7 @@ namespace {
 const std::string kExe = testsupport::hostPath(VISTORO_EXE);
 constexpr int kScreenW = 1920, kScreenH = 1080;
 
-std::string lower(std::string s) {
-    for (char &c : s)
-        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-    return s;
-}
+using testsupport::lower;
 
 struct Placement {
     int left, top, width, height;
