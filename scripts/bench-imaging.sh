@@ -6,8 +6,9 @@
 # decode of the JPEG on the Linux side as a yardstick.
 # Usage: bench-imaging.sh [BUILD_DIR]   (VISTORO_DISPLAY_NUM picks the screen)
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-${BUILD_DIR:-$root/build}}
+source "$(dirname "$0")/common.sh"
+select_arch
+build=${1:-$(build_dir)}
 bench=$build/bench/imaging_bench.exe
 [ -f "$bench" ] || { echo "build $bench first" >&2; exit 1; }
 work=${VISTORO_BENCH_DIR:-/tmp/vistoro-imaging-bench}
@@ -39,7 +40,6 @@ for _ in 1 2 3 4 5; do
 done
 djpeg_ms=$(printf '%s\n' "${times[@]}" | sort -n | sed -n 3p)
 
-winpath() { echo "Z:${1//\//\\}"; }
 big_jpg=$(winpath "$work/big.jpg")
 out=$("$root/scripts/virtual-display.sh" bash -c "
   wine '$bench' file '$big_jpg' 7 2>/dev/null

@@ -5,8 +5,9 @@
 # picture against a bare window program and LOADIMG.
 # Usage: bench-viewer.sh [BUILD_DIR]   (VISTORO_DISPLAY_NUM picks the screen)
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-${BUILD_DIR:-$root/build}}
+source "$(dirname "$0")/common.sh"
+select_arch
+build=${1:-$(build_dir)}
 for exe in viewer_bench start_bench; do
   [ -f "$build/bench/$exe.exe" ] || { echo "build $build/bench/$exe.exe first" >&2; exit 1; }
 done

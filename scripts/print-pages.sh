@@ -4,14 +4,15 @@
 # PNG pages, and runs its PrintedPages cases on them.
 # Usage: print-pages.sh TEST_PROGRAM (inside scripts/virtual-display.sh).
 set -euo pipefail
-here=$(cd "$(dirname "$0")" && pwd)
+source "$(dirname "$0")/common.sh"
+here=$root/scripts
 exe=$1
 out=$(mktemp -d /tmp/vistoro-pages.XXXXXX)
 trap 'rm -rf "$out"' EXIT
 
 # cups-pdf writes the documents of the user who prints into ~/PDF.
-VISTORO_PDF_DIR=$(winepath -w "$HOME/PDF")
-VISTORO_PRINT_OUT=$(winepath -w "$out")
+VISTORO_PDF_DIR=$(winpath "$HOME/PDF")
+VISTORO_PRINT_OUT=$(winpath "$out")
 export VISTORO_PDF_DIR VISTORO_PRINT_OUT
 
 "$here/wine-run.sh" "$exe" --gtest_filter='PrintOut.*' | tee "$out/printout.log"

@@ -3,15 +3,11 @@
 # so that 32-bit Wine sees a printer. Idempotent: when all is in place it only
 # checks. Runs cupsd directly (no service manager in containers and chroots).
 set -euo pipefail
+source "$(dirname "$0")/common.sh"
 
 printer=PDF
 ppd=lsb/usr/cups-pdf/CUPS-PDF_opt.ppd
 
-sudo=""
-if [ "$(id -u)" -ne 0 ]; then
-  command -v sudo >/dev/null || { echo "print-server.sh: run as root, or install sudo" >&2; exit 1; }
-  sudo="sudo"
-fi
 for tool in cupsd lpadmin lpstat; do
   command -v "$tool" >/dev/null || [ -x "/usr/sbin/$tool" ] ||
     { echo "print-server.sh: $tool is missing (scripts/setup.sh installs it)" >&2; exit 1; }
@@ -24,7 +20,7 @@ scheduler_up() { lpstat -r 2>/dev/null | grep -q 'is running'; }
 if ! scheduler_up; then
   # It forks into the background itself; with its output closed it cannot
   # hold the caller's pipes open.
-  $sudo cupsd </dev/null >/dev/null 2>&1
+  as_root cupsd </dev/null >/dev/null 2>&1
   for _ in $(seq 100); do
     scheduler_up && break
     sleep 0.1
@@ -33,13 +29,13 @@ if ! scheduler_up; then
 fi
 
 if ! lpstat -p "$printer" >/dev/null 2>&1; then
-  $sudo lpadmin -p "$printer" -v cups-pdf:/ -E -m "$ppd"
+  as_root lpadmin -p "$printer" -v cups-pdf:/ -E -m "$ppd"
 elif lpstat -p "$printer" 2>/dev/null | grep -q disabled ||
      ! lpstat -a "$printer" 2>/dev/null | grep -q 'accepting requests'; then
-  $sudo lpadmin -p "$printer" -E # left disabled or rejecting by an earlier run
+  as_root lpadmin -p "$printer" -E # left disabled or rejecting by an earlier run
 fi
 if [ "$(lpstat -d 2>/dev/null | sed -n 's/^system default destination: //p')" != "$printer" ]; then
-  $sudo lpadmin -d "$printer"
+  as_root lpadmin -d "$printer"
 fi
 
 for _ in $(seq 100); do

@@ -3,23 +3,25 @@
 # folder given (Unix paths), or on the bundled sample pictures. Without a
 # display it runs on a private virtual screen and saves a screenshot.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
+source "$(dirname "$0")/common.sh"
 "$root/scripts/setup.sh"
 "$root/scripts/build.sh" --target vistoro >/dev/null
-exe="${BUILD_DIR:-$root/build}/viewer/vistoro.exe"
+select_arch
+exe="$(build_dir)/viewer/vistoro.exe"
 
 target=${1:-$root/res/samples/}
+# A folder is named with its trailing backslash.
+arg=$(winpath "$target")
+[ -d "$target" ] && arg="${arg%\\}\\"
 
 if [ -z "${DISPLAY:-}" ]; then
   shot="$root/out/screenshot.png"
   mkdir -p "$root/out"
   rm -f "$shot"
-  export VISTORO_EXE="$exe" VISTORO_TARGET="$target" VISTORO_SHOT="$shot"
+  export VISTORO_EXE="$exe" VISTORO_ARG="$arg" VISTORO_SHOT="$shot"
   "$root/scripts/virtual-display.sh" bash -c '
     set -u
-    if [ -d "$VISTORO_TARGET" ]; then arg="$(winepath -w "$VISTORO_TARGET")"; arg="${arg%\\}\\";
-    else arg="$(winepath -w "$VISTORO_TARGET")"; fi
-    wine "$VISTORO_EXE" "$arg" >/dev/null 2>&1 &
+    wine "$VISTORO_EXE" "$VISTORO_ARG" >/dev/null 2>&1 &
     pid=$!
     shown=""
     for _ in $(seq 150); do
@@ -44,10 +46,4 @@ fi
 
 # On the user's own display and Wine prefix.
 export WINEDEBUG=${WINEDEBUG:--all}
-if [ -d "$target" ]; then
-  arg="$(winepath -w "$target")"
-  arg="${arg%\\}\\"
-else
-  arg="$(winepath -w "$target")"
-fi
 exec wine "$exe" "$arg"

@@ -2,9 +2,10 @@
 # Installs what building, running and testing need on Debian 12. Idempotent:
 # when everything is there it only checks and returns.
 set -euo pipefail
+source "$(dirname "$0")/common.sh"
 
 packages=(
-  g++-mingw-w64-i686 cmake make googletest
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64 cmake make googletest
   wine wine32:i386 wine64 xvfb x11-apps x11-utils xauth imagemagick
   libjpeg-turbo-progs poppler-utils
   cups cups-bsd printer-driver-cups-pdf libcups2:i386
@@ -18,14 +19,9 @@ for p in "${packages[@]}"; do
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
-sudo=""
-if [ "$(id -u)" -ne 0 ]; then
-  command -v sudo >/dev/null || { echo "Run as root, or install sudo: missing ${missing[*]}" >&2; exit 1; }
-  sudo="sudo"
-fi
 echo "Installing: ${missing[*]}"
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  $sudo dpkg --add-architecture i386
+  as_root dpkg --add-architecture i386
 fi
-$sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+as_root apt-get update -qq
+as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test on a private display.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
+source "$(dirname "$0")/common.sh"
 "$root/scripts/setup.sh"
 "$root/scripts/build.sh"
-build=${BUILD_DIR:-$root/build}
+select_arch
+build=$(build_dir)
 # The printer tests need the PDF printer; without it they are skipped.
 "$root/scripts/print-server.sh" ||
   echo "test.sh: no print server; the printer tests will be skipped" >&2

@@ -142,7 +142,7 @@ void openViewingWindow(ViewerState &st, const std::function<void(TDialog &)> &af
         .bValid = [&dlg] { return VALID(dlg, false); },
         .bInit =
             [&dlg, &st, &afterInit] {
-                SETCLASSLONG(dlg.hWnd, GCL_HICON,
+                SETCLASSLONG(dlg.hWnd, GCLP_HICON,
                              reinterpret_cast<LONG_PTR>(LOADICON(GETINSTANCE(), "ICONA")));
                 fitWindowToPicture(dlg.hWnd, st.aSize);
                 if (afterInit)
