@@ -1,10 +1,12 @@
 #include "imaging/decode.h"
 
 #include "imaging/decode_probe.h"
-#include "imaging/file_buffer.h"
+#include "imaging/byte_stream.h"
 #include "imaging/gdiplus_session.h"
 #include "imaging/gdiplus_holders.h"
 #include "imaging/metafile.h"
+#include "imaging/metafile_check.h"
+#include "imaging/picture_limits.h"
 #include "imaging/pixel_format.h"
 #include "imaging/premultiply.h"
 #include "util/text.h"
@@ -67,13 +69,15 @@ struct Decoded {
     Gdiplus::PixelFormat format = 0, targetFormat = 0;
 };
 
-// Decodes the stream; empty when nothing decodes or the format is refused.
-Decoded decode(IStream *stream, bool forcePremultiplied, StepClock &clock) {
+// Decodes the stream over the bytes; empty when nothing decodes, or the
+// format or the size is refused.
+Decoded decode(IStream *stream, const std::shared_ptr<const ByteBlock> &bytes,
+               bool forcePremultiplied, StepClock &clock) {
     Decoded d;
     if (gp::GdipCreateBitmapFromStream(stream, d.source.put()) != Gdiplus::Ok) {
         d.source.release();
         // This decoder may refuse metafiles that others take as bitmaps.
-        d.source = bitmapFromMetafile(stream);
+        d.source = bitmapFromMetafile(bytes);
     }
     clock.lap(&DecodeTimings::decodeMs);
     if (!d.source)
@@ -84,6 +88,10 @@ Decoded decode(IStream *stream, bool forcePremultiplied, StepClock &clock) {
         d.height = 0;
     if (gp::GdipGetImagePixelFormat(d.source.get(), &d.format) != Gdiplus::Ok)
         d.format = 0;
+    // Nothing is made for a picture whose 32-bit copy could not be counted
+    // or held.
+    if (!pictureFits(d.width, d.height))
+        return {};
     const auto targetFormat = normalisedPixelFormat(d.format, forcePremultiplied);
     if (!targetFormat)
         return {};
@@ -168,12 +176,17 @@ ImageFromFileResult GDIP_IMAGEFROMFILE(std::string_view cFile, const ImageFromFi
     if (!gdiplusRunning())
         return {};
     StepClock clock;
+    const std::shared_ptr<const ByteBlock> bytes = ByteBlock::fromFile(widen(cFile));
+    // Metafile data reaches the platform's players only when its records
+    // hold together: they trust every offset, count and index inside.
+    if (!bytes || !metafileRecordsHoldTogether(bytes->data(), bytes->size()))
+        return {};
     // The stream outlives the source image: a decoder may read it lazily.
-    UniqueStream stream = streamOverFile(widen(cFile));
+    UniqueStream stream = streamOver(bytes);
     clock.lap(&DecodeTimings::readMs);
     if (!stream)
         return {};
-    Decoded decoded = decode(stream.get(), options.lForcePremultiplied, clock);
+    Decoded decoded = decode(stream.get(), bytes, options.lForcePremultiplied, clock);
     if (!decoded.source)
         return {}; // the stream's release frees the memory block
 

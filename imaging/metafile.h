@@ -4,19 +4,15 @@
 // takes metafiles. Internal to the imaging layer.
 #pragma once
 
+#include "imaging/byte_stream.h"
 #include "imaging/gdiplus_holders.h"
 
 #include <cstddef>
-#include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
 
 namespace vistoro {
-
-enum class MetafileKind { none, enhanced, placeable, plainWmf };
-
-// What the first bytes of the data are.
-MetafileKind metafileKindOf(const BYTE *data, std::size_t size) noexcept;
 
 // A 22-byte placeable header for a plain Windows metafile, whose box is
 // the window origin and extent the metafile sets (in pixels at 96 per
@@ -24,8 +20,9 @@ MetafileKind metafileKindOf(const BYTE *data, std::size_t size) noexcept;
 // size of its own.
 std::optional<std::vector<BYTE>> placeableHeaderFor(const BYTE *data, std::size_t size);
 
-// The picture of the metafile in the stream's memory block, or empty when
-// the data is no metafile or cannot be drawn.
-UniqueGpBitmap bitmapFromMetafile(IStream *stream);
+// The picture of the metafile in the bytes, or empty when they are no
+// metafile or it cannot be drawn. The caller has checked the records
+// (metafile_check.h).
+UniqueGpBitmap bitmapFromMetafile(const std::shared_ptr<const ByteBlock> &bytes);
 
 } // namespace vistoro

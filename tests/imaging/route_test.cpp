@@ -6,7 +6,7 @@
 
 #include "imaging/decode.h"
 #include "imaging/decode_probe.h"
-#include "imaging/file_buffer.h"
+#include "imaging/byte_stream.h"
 #include "imaging/gdiplus_holders.h"
 #include "imaging/gdiplus_session.h"
 #include "imaging/metafile.h"

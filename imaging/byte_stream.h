@@ -1,0 +1,48 @@
+// A file's bytes in one movable memory block, and a read-only stream over
+// them whose reads never pass their end. Decoders are handed this stream
+// rather than the platform's stream over a memory block, which on some
+// platforms copies past the end of the data when a damaged file asks for
+// more than there is. Internal to the imaging layer.
+#pragma once
+
+#include "util/handles.h"
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+namespace vistoro {
+
+// The bytes stay locked in their block for as long as the object lives.
+class ByteBlock {
+  public:
+    // The whole file, or null when it cannot be opened or read whole, when
+    // it is empty, or when memory runs out. The file is closed before this
+    // returns.
+    static std::shared_ptr<const ByteBlock> fromFile(const std::wstring &name);
+    // A copy of bytes already in memory; null when there are none.
+    static std::shared_ptr<const ByteBlock> fromBytes(const void *data, std::size_t size);
+
+    ByteBlock(UniqueGlobal block, std::size_t size) noexcept;
+    ~ByteBlock();
+    ByteBlock(const ByteBlock &) = delete;
+    ByteBlock &operator=(const ByteBlock &) = delete;
+
+    const BYTE *data() const noexcept { return data_; }
+    std::size_t size() const noexcept { return size_; }
+
+  private:
+    UniqueGlobal block_;
+    const BYTE *data_ = nullptr;
+    std::size_t size_ = 0;
+};
+
+// A stream over the bytes, positioned at their start; it keeps them alive.
+UniqueStream streamOver(std::shared_ptr<const ByteBlock> bytes);
+
+// The same over a file, or over a copy of bytes; empty when the bytes
+// cannot be had.
+UniqueStream streamOverFile(const std::wstring &name);
+UniqueStream streamOverBytes(const std::string &bytes);
+
+} // namespace vistoro
