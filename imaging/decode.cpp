@@ -4,9 +4,11 @@
 #include "imaging/byte_stream.h"
 #include "imaging/gdiplus_session.h"
 #include "imaging/gdiplus_holders.h"
+#include "imaging/header_check.h"
 #include "imaging/metafile.h"
 #include "imaging/metafile_check.h"
 #include "imaging/picture_limits.h"
+#include "imaging/tiff_check.h"
 #include "imaging/pixel_format.h"
 #include "imaging/premultiply.h"
 #include "util/text.h"
@@ -177,9 +179,13 @@ ImageFromFileResult GDIP_IMAGEFROMFILE(std::string_view cFile, const ImageFromFi
         return {};
     StepClock clock;
     const std::shared_ptr<const ByteBlock> bytes = ByteBlock::fromFile(widen(cFile));
-    // Metafile data reaches the platform's players only when its records
-    // hold together: they trust every offset, count and index inside.
-    if (!bytes || !metafileRecordsHoldTogether(bytes->data(), bytes->size()))
+    // Metafile records and TIFF directories reach the platform's code only
+    // when they hold together, and any picture only when its declared size
+    // is one the program takes: that code trusts every offset, count,
+    // index and size in the file.
+    if (!bytes || !metafileRecordsHoldTogether(bytes->data(), bytes->size()) ||
+        !tiffDirectoriesHoldTogether(bytes->data(), bytes->size()) ||
+        !declaredSizeFits(bytes->data(), bytes->size()))
         return {};
     // The stream outlives the source image: a decoder may read it lazily.
     UniqueStream stream = streamOver(bytes);

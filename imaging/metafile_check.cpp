@@ -23,6 +23,10 @@ constexpr std::uint32_t kEmfPlusSignature = 0x2B464D45; // "EMF+"
 constexpr std::size_t kPlaceableBytes = 22;
 constexpr std::size_t kWmfHeaderBytes = 18;
 
+// Pens wider than the largest coordinate of a Windows metafile: the
+// players widen such a pen's every stroke for minutes.
+constexpr std::uint32_t kWidestPen = 0x7FFF;
+
 // Brush styles whose hatch field the players take for a handle or a
 // pointer: only solid, hollow and hatched brushes are drawn from a file.
 bool plainBrushStyle(std::uint32_t style) noexcept {
@@ -249,7 +253,7 @@ bool enhancedRecordIsSound(const EmfRecord &r) noexcept {
     case emrDeleteColorSpace:
         return r.usedSlot(8);
     case emrCreatePen:
-        return r.has(28) && r.newSlot(8);
+        return r.has(28) && r.newSlot(8) && r.at(16) <= kWidestPen;
     case emrCreateBrushIndirect:
         return r.has(24) && r.newSlot(8) && plainBrushStyle(r.at(12));
     case emrCreatePalette:
@@ -266,7 +270,8 @@ bool enhancedRecordIsSound(const EmfRecord &r) noexcept {
     case emrExtCreatePen:
         // Its bitmap fields are not played; the pattern styles would make
         // the hatch a handle or a pointer.
-        return r.has(52) && r.newSlot(8) && plainBrushStyle(r.at(36)) && r.holds(52, r.at(48), 4);
+        return r.has(52) && r.newSlot(8) && r.at(32) <= kWidestPen && plainBrushStyle(r.at(36)) &&
+               r.holds(52, r.at(48), 4);
     case emrCreateMonoBrush:
     case emrCreateDibPatternBrushPt:
         return r.has(32) && r.newSlot(8) && r.bitmap(16, false, 12);

@@ -36,4 +36,18 @@ convert "${p[@]}" -colorspace Gray -type Grayscale -quality 90 route-grey.jpg
 convert "${p[@]}" -monochrome route-mono.png
 convert "${p[@]}" -monochrome -type Bilevel BMP3:route-mono.bmp
 convert "${p[@]}" -colors 16 -type Palette -depth 4 BMP3:route-pal4.bmp
+# Well-formed variants that must keep opening, and seeds for the fuzz test.
+q=(-size 48x32 -seed 9 plasma:'#16a085'-'#e74c3c')
+convert "${q[@]}" -interlace Plane -quality 85 form-progressive.jpg
+convert "${q[@]}" -define jpeg:restart-interval=1 -quality 85 form-restart.jpg
+convert "${q[@]}" -interlace PNG form-interlaced.png
+convert "${q[@]}" -set comment 'a text chunk' -define png:exclude-chunk=none form-text.png
+convert "${q[@]}" -colors 16 png8:form-palette.png
+convert -size 24x16 xc:'#ff0000' -size 24x16 xc:'#0000ff' -delay 10 form-frames.gif
+convert -size 24x16 xc:'#00ff00' -size 24x16 xc:'#ff00ff' form-pages.tif
+convert "${q[@]}" -compress LZW form-lzw.tif
+convert "${q[@]}" BMP2:form-core.bmp
+convert "${q[@]}" -type TrueColor BMP:form-v5.bmp
+convert "${q[@]}" -colors 16 -type Palette -compress RLE BMP3:form-rle8.bmp
+convert -size 256x256 xc:'#ffff00' -define icon:auto-resize=256 form-png.ico
 touch stamp

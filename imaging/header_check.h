@@ -1,0 +1,18 @@
+// The picture size that a file's header declares, checked before the
+// decoder sees the file. Decoders size their buffers from these fields,
+// some in 32-bit arithmetic that wraps on absurd values and then writes past
+// what it allocated; others spend minutes filling a canvas that the data
+// never covers. Internal to the imaging layer.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+
+namespace vistoro {
+
+// True unless the data is a BMP, PNG, GIF or JPEG file whose header
+// declares a picture the program does not take (picture_limits.h).
+bool declaredSizeFits(const BYTE *data, std::size_t size) noexcept;
+
+} // namespace vistoro
