@@ -376,3 +376,58 @@ TEST(Probe, StepTimesAreRecordedWhenAsked) {
     EXPECT_GE(timings.readMs, 0);
     EXPECT_GT(timings.decodeMs + timings.normaliseMs + timings.handleMs, 0);
 }
+
+TEST(Decode, WellFormedVariantsKeepOpeningWithTheirPixels) {
+    // Red, green / blue, yellow quadrants of 48 x 32, written in the forms
+    // that real files take; a PNG whose text chunk's checksum is wrong still
+    // opens, as it does without the checks.
+    std::string badSum = testsupport::readFile(imgtest::fixture("form-text.png"));
+    const auto text = badSum.find("tEXt");
+    ASSERT_NE(text, std::string::npos);
+    const std::size_t length = static_cast<unsigned char>(badSum[text - 1]);
+    badSum[text + 4 + length] ^= 0x5A;
+    ScratchDir dir("forms");
+    testsupport::writeFile(dir.file("badsum.png"), badSum);
+
+    std::vector<std::string> files = {dir.file("badsum.png")};
+    for (const char *name : {"form-progressive.jpg", "form-restart.jpg", "form-interlaced.png",
+                             "form-text.png", "form-palette.png", "form-lzw.tif", "form-core.bmp",
+                             "form-v5.bmp", "form-rle8.bmp"})
+        files.push_back(imgtest::fixture(name));
+    // JPEG trailing bytes after the end marker.
+    testsupport::writeFile(dir.file("trailing.jpg"),
+                           testsupport::readFile(imgtest::fixture("form-restart.jpg")) + "trailing");
+    files.push_back(dir.file("trailing.jpg"));
+    for (const std::string &file : files) {
+        int w = 0, h = 0;
+        const Pixels px = loadPixels(file, w, h);
+        ASSERT_EQ(w, 48) << file;
+        ASSERT_EQ(h, 32) << file;
+        // The colours as shown: a run-length BMP decodes as 32-bit RGB, whose
+        // fourth bytes (0 here) are kept as they are and never blended.
+        const auto at = [&](int x, int y) {
+            return px[static_cast<std::size_t>(y * w + x)] | 0xFF000000u;
+        };
+        EXPECT_TRUE(imgtest::similar(at(5, 5), 0xFFFF0000, 24)) << file << std::hex << at(5, 5);
+        EXPECT_TRUE(imgtest::similar(at(40, 5), 0xFF00FF00, 24)) << file << std::hex << at(40, 5);
+        EXPECT_TRUE(imgtest::similar(at(5, 26), 0xFF0000FF, 24)) << file << std::hex << at(5, 26);
+        EXPECT_TRUE(imgtest::similar(at(40, 26), 0xFFFFFF00, 24)) << file << std::hex << at(40, 26);
+    }
+    // The first frame of an animation, the first page of a document, and
+    // the PNG picture inside an icon.
+    struct First {
+        const char *name;
+        int width, height;
+        std::uint32_t colour;
+    };
+    for (const First &f : {First{"form-frames.gif", 24, 16, 0xFFFF0000},
+                           First{"form-pages.tif", 24, 16, 0xFF00FF00},
+                           First{"form-png.ico", 256, 256, 0xFFFFFF00}}) {
+        int w = 0, h = 0;
+        const Pixels px = loadPixels(imgtest::fixture(f.name), w, h);
+        ASSERT_EQ(w, f.width) << f.name;
+        ASSERT_EQ(h, f.height) << f.name;
+        EXPECT_TRUE(imgtest::similar(px[static_cast<std::size_t>(w + 1)], f.colour, 8))
+            << f.name << std::hex << px[static_cast<std::size_t>(w + 1)];
+    }
+}

@@ -518,6 +518,18 @@ TEST(FuzzGate, NoDamagedPictureCrashesOrStallsTheLoader) {
     ASSERT_GE(made, kMinimumMutants);
     ASSERT_LE(files.size(), static_cast<std::size_t>(fuzzprogress::kMaxFiles));
 
+    // Every well-formed seed opens: the checks refuse no real picture.
+    std::vector<std::string> seedFiles;
+    for (std::size_t s = 0; s < pool.size(); ++s) {
+        seedFiles.push_back(dir.file("seed" + std::to_string(s) + "." + pool[s].type));
+        testsupport::writeFile(seedFiles.back(), pool[s].bytes);
+    }
+    const std::vector<char> seedOutcomes = loadAll(seedFiles, dir);
+    ASSERT_EQ(seedOutcomes.size(), seedFiles.size());
+    for (std::size_t s = 0; s < seedFiles.size(); ++s)
+        EXPECT_EQ(seedOutcomes[s], fuzzprogress::kDecoded) << "a well-formed " << pool[s].type
+                                                          << " seed does not open: " << seedFiles[s];
+
     const std::vector<char> outcomes = loadAll(files, dir);
     ASSERT_EQ(outcomes.size(), files.size());
     const std::string keep = testsupport::hostPath(VISTORO_TEST_BIN_DIR) + "\\fuzz-failures";

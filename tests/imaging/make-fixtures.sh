@@ -37,7 +37,9 @@ convert "${p[@]}" -monochrome route-mono.png
 convert "${p[@]}" -monochrome -type Bilevel BMP3:route-mono.bmp
 convert "${p[@]}" -colors 16 -type Palette -depth 4 BMP3:route-pal4.bmp
 # Well-formed variants that must keep opening, and seeds for the fuzz test.
-q=(-size 48x32 -seed 9 plasma:'#16a085'-'#e74c3c')
+# Four quadrants of known colours, 48 x 32: red, green / blue, yellow.
+q=(\( -size 24x16 xc:'#ff0000' xc:'#00ff00' +append \)
+   \( -size 24x16 xc:'#0000ff' xc:'#ffff00' +append \) -append)
 convert "${q[@]}" -interlace Plane -quality 85 form-progressive.jpg
 convert "${q[@]}" -define jpeg:restart-interval=1 -quality 85 form-restart.jpg
 convert "${q[@]}" -interlace PNG form-interlaced.png
