@@ -5,6 +5,8 @@
 // has to be exact.
 #include "viewer/rotate.h"
 
+#include "imaging/picture_limits.h"
+
 #include "imaging/dib_info.h"
 #include "util/handles.h"
 #include "viewer/quarter_turn.h"
@@ -13,14 +15,13 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <vector>
 
 namespace vistoro {
 namespace {
 
 constexpr double kPi = 3.141592653589793;
-// Pixels larger than this are refused rather than risking an overflow.
-constexpr std::uint64_t kMaxPixels = 0x10000000; // 1 GiB of 32-bit pixels
 
 // Read access to the source's pixels, top row first, as 0xAARRGGBB words.
 class SourcePixels {
@@ -168,6 +169,31 @@ void freeTurn(const SourcePixels &src, TargetPixels &dst, long W, long H, const 
     }
 }
 
+// The turned copy; throws std::bad_alloc when its memory cannot be had.
+HBITMAP turned(HBITMAP hBitmap, long W, long H, const RotatedCanvas &cv, double nAngle,
+               COLORREF nBackColor) {
+    SourcePixels src;
+    if (!src.open(hBitmap, W, H))
+        return nullptr;
+    TargetPixels dst;
+    // Whole quarter turns are exact index mappings; their canvas is H x W
+    // (or W x H), which the corner arithmetic gives too.
+    const double quarters = nAngle / 90.0;
+    if (quarters == std::floor(quarters) && std::fabs(quarters) < 1e15) {
+        const int q = static_cast<int>(((static_cast<long long>(quarters) % 4) + 4) % 4);
+        const bool across = q % 2 == 1;
+        if (!dst.create(across ? H : W, across ? W : H))
+            return nullptr;
+        quarterTurn(src, dst, W, H, q);
+    } else {
+        if (!dst.create(cv.width, cv.height))
+            return nullptr;
+        const double r = kPi * nAngle / 180.0;
+        freeTurn(src, dst, W, H, cv, std::sin(r), std::cos(r), nBackColor);
+    }
+    return dst.finish();
+}
+
 } // namespace
 
 RotatedCanvas rotatedCanvas(long width, long height, double angle) {
@@ -193,29 +219,16 @@ HBITMAP ROTATEBMP(HBITMAP hBitmap, double nAngle, COLORREF nBackColor) {
     const long W = bm.bmWidth, H = bm.bmHeight;
     const RotatedCanvas cv = rotatedCanvas(W, H, nAngle);
     if (cv.width <= 0 || cv.height <= 0 ||
-        static_cast<std::uint64_t>(cv.width) * static_cast<std::uint64_t>(cv.height) > kMaxPixels)
+        static_cast<std::uint64_t>(cv.width) * static_cast<std::uint64_t>(cv.height) > kMaxPicturePixels)
         return nullptr;
 
-    SourcePixels src;
-    if (!src.open(hBitmap, W, H))
+    // Memory for a picture this large may not be had: the turn then fails
+    // like any other, and the caller shows the file as stored.
+    try {
+        return turned(hBitmap, W, H, cv, nAngle, nBackColor);
+    } catch (const std::bad_alloc &) {
         return nullptr;
-    TargetPixels dst;
-    // Whole quarter turns are exact index mappings; their canvas is H x W
-    // (or W x H), which the corner arithmetic gives too.
-    const double quarters = nAngle / 90.0;
-    if (quarters == std::floor(quarters) && std::fabs(quarters) < 1e15) {
-        const int q = static_cast<int>(((static_cast<long long>(quarters) % 4) + 4) % 4);
-        const bool across = q % 2 == 1;
-        if (!dst.create(across ? H : W, across ? W : H))
-            return nullptr;
-        quarterTurn(src, dst, W, H, q);
-    } else {
-        if (!dst.create(cv.width, cv.height))
-            return nullptr;
-        const double r = kPi * nAngle / 180.0;
-        freeTurn(src, dst, W, H, cv, std::sin(r), std::cos(r), nBackColor);
     }
-    return dst.finish();
 }
 
 } // namespace vistoro
