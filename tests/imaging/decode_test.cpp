@@ -431,3 +431,25 @@ TEST(Decode, WellFormedVariantsKeepOpeningWithTheirPixels) {
             << f.name << std::hex << px[static_cast<std::size_t>(w + 1)];
     }
 }
+
+TEST(Decode, APictureOfSixteenThousandByTwelveThousandOpensWhole) {
+    // 192 million pixels, red on the left half and blue on the right: more
+    // than a 32-bit process holds in 2 GiB beside the decoder's copy; with
+    // the large address space it fits.
+    constexpr int kW = 16000, kH = 12000;
+    HBITMAP h = LOADIMG(imgtest::fixture("vast.jpg"));
+    ASSERT_NE(h, nullptr) << "the picture did not open";
+    EXPECT_EQ(NBMPWIDTH(h), kW);
+    EXPECT_EQ(NBMPHEIGHT(h), kH);
+    // Two pixels of the middle row, read from the bitmap itself.
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, h);
+    const COLORREF left = GetPixel(dc, 10, kH / 2), right = GetPixel(dc, kW - 10, kH / 2);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    EXPECT_TRUE(imgtest::similar(0xFF000000u | GetRValue(left) << 16 | GetGValue(left) << 8 | GetBValue(left),
+                                 0xFFFF0000, 16)) << std::hex << left;
+    EXPECT_TRUE(imgtest::similar(0xFF000000u | GetRValue(right) << 16 | GetGValue(right) << 8 | GetBValue(right),
+                                 0xFF0000FF, 16)) << std::hex << right;
+    EXPECT_TRUE(DELETEOBJECT(h));
+}

@@ -95,14 +95,18 @@ std::string bmp32Bytes(int width, int height, const Pixels &pixels) {
 
 bool saveEncoded(const std::string &path, const wchar_t *mime, int width, int height,
                  const Pixels &pixels) {
+    Pixels copy = pixels;
+    return saveRows(path, mime, width, height, width * 4, PixelFormat32bppARGB,
+                    reinterpret_cast<BYTE *>(copy.data()));
+}
+
+bool saveRows(const std::string &path, const wchar_t *mime, int width, int height, int stride,
+              int format, BYTE *rows) {
     CLSID clsid;
     if (!encoderFor(mime, clsid))
         return false;
-    Pixels copy = pixels;
     Gdiplus::GpBitmap *bitmap = nullptr;
-    if (gp::GdipCreateBitmapFromScan0(width, height, width * 4, PixelFormat32bppARGB,
-                                      reinterpret_cast<BYTE *>(copy.data()),
-                                      &bitmap) != Gdiplus::Ok)
+    if (gp::GdipCreateBitmapFromScan0(width, height, stride, format, rows, &bitmap) != Gdiplus::Ok)
         return false;
     std::wstring wide(path.begin(), path.end());
     const bool saved = gp::GdipSaveImageToFile(bitmap, wide.c_str(), &clsid, nullptr) == Gdiplus::Ok;

@@ -36,6 +36,9 @@ std::string bmp32Bytes(int width, int height, const Pixels &pixels);
 // Saves through the service's encoder for the MIME type; false on failure.
 bool saveEncoded(const std::string &path, const wchar_t *mime, int width, int height,
                  const Pixels &pixels);
+// The same from rows of the given pixel format, without a copy.
+bool saveRows(const std::string &path, const wchar_t *mime, int width, int height, int stride,
+              int format, BYTE *rows);
 
 // A metafile whose left half is red and right half is blue.
 std::string emfBytes(int width, int height);

@@ -52,4 +52,8 @@ convert "${q[@]}" BMP2:form-core.bmp
 convert "${q[@]}" -type TrueColor BMP:form-v5.bmp
 convert "${q[@]}" -colors 16 -type Palette -compress RLE BMP3:form-rle8.bmp
 convert -size 256x256 xc:'#ffff00' -define icon:auto-resize=256 form-png.ico
+# 16000 x 12000, red on the left half and blue on the right: more than a
+# 32-bit process holds in 2 GiB beside the decoder's copy.
+perl -e 'print "P6\n16000 12000\n255\n"; my $r = ("\xff\x00\x00" x 8000) . ("\x00\x00\xff" x 8000); print $r for 1 .. 12000' |
+  cjpeg -quality 75 > vast.jpg
 touch stamp
