@@ -10,8 +10,8 @@ configure() { # build folder, architecture, extra options
   local dir=$1 arch=$2
   shift 2
   [ -f "$dir/CMakeCache.txt" ] ||
-    cmake -S "$root" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$arch-mingw.cmake" \
-      -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
+    cmake -S "$root" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw.cmake" \
+      -DVISTORO_ARCH="$arch" -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
 }
 
 build=$(build_dir)

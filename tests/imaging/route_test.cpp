@@ -40,11 +40,12 @@ struct Reference {
 
 Reference drawnReference(const std::string &bytes) {
     Reference ref;
-    UniqueStream stream = streamOverBytes(bytes);
+    const auto held = ByteBlock::fromBytes(bytes.data(), bytes.size());
+    UniqueStream stream = streamOver(held);
     UniqueGpBitmap source;
     if (gp::GdipCreateBitmapFromStream(stream.get(), source.put()) != Gdiplus::Ok) {
         source.release();
-        source = bitmapFromMetafile(stream.get());
+        source = bitmapFromMetafile(held);
     }
     if (!source)
         return ref;
