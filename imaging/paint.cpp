@@ -150,6 +150,15 @@ bool HASALPHA(HBITMAP hBitmap) {
     return false;
 }
 
+bool paintsEveryPixel(HBITMAP hBitmap) {
+    if (!hBitmap || ::GetObjectType(hBitmap) != OBJ_BITMAP)
+        return false;
+    if (!HASALPHA(hBitmap))
+        return true; // copied as it is
+    const auto section = sectionWords(hBitmap);
+    return section && rowsOpaque(*section, 0, section->width, 0, section->height);
+}
+
 void PALBMPDRAW(HDC hDC, int nTop, int nLeft, HBITMAP hBitmap, HPALETTE hPalette, int nWidth,
                 int nHeight, DWORD nRop, std::optional<COLORREF> nTransparent) {
     BITMAP bm{};

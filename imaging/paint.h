@@ -19,6 +19,12 @@ void PAINTIMG(HDC hDC, HBITMAP hBitmap, int nTop = 0, int nLeft = 0, int nWidth 
 // bitmap's pixel data is non-zero. Read afresh at every call.
 bool HASALPHA(HBITMAP hBitmap);
 
+// True when PAINTIMG sets every pixel of the bitmap's rectangle, so that
+// nothing under it shows through: a plain copy, or a blend of pixels whose
+// alpha is all 255. False for 0 and for a bitmap with any pixel of lower
+// alpha (or whose pixels cannot be read).
+bool paintsEveryPixel(HBITMAP hBitmap);
+
 // The plain copy: BitBlt at the bitmap's own size, or StretchBlt with
 // COLORONCOLOR when both sizes are given and differ from it. hPalette, when
 // given, is selected into hDC and realised for the copy. With a transparent

@@ -53,18 +53,28 @@ struct CursorScope {
     ~CursorScope() { ::SetCursor(previous); }
 };
 
+// The platform's text for an error code on one line: a line break inside
+// it becomes a blank and the final one goes; the rest, its full stop
+// included, stays as the platform wrote it.
 std::string systemErrorText(DWORD code) {
     wchar_t *buf = nullptr;
     DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                                    FORMAT_MESSAGE_IGNORE_INSERTS,
                                nullptr, code, 0, reinterpret_cast<wchar_t *>(&buf), 0, nullptr);
-    std::string text;
+    std::string raw;
     if (n && buf)
-        text = rtrim(narrowUtf8(std::wstring_view(buf, n)));
+        raw = narrowUtf8(std::wstring_view(buf, n));
     if (buf)
         ::LocalFree(buf);
-    while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == '.'))
-        text.pop_back();
+    while (!raw.empty() && (raw.back() == '\r' || raw.back() == '\n'))
+        raw.pop_back();
+    std::string text;
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        if (raw[i] != '\r' && raw[i] != '\n')
+            text += raw[i];
+        else if (raw[i] == '\n' || i + 1 == raw.size() || raw[i + 1] != '\n')
+            text += ' '; // one blank for CR LF, CR or LF
+    }
     return text;
 }
 
@@ -197,9 +207,11 @@ void TDialog::runModal(HWND owner) {
     struct LoopScope {
         ~LoopScope() { --g_modalLoops; }
     } loop;
+    DWORD lastError = 0;
     if (!cResName.empty()) {
         r = ::DialogBoxParamW(hResources, widen(cResName).c_str(), owner, dialogProc(),
                               reinterpret_cast<LPARAM>(this));
+        lastError = ::GetLastError();
     } else {
         const std::string data = cResData.empty() ? cToChar(owner) : cResData;
         UniqueGlobal block;
@@ -220,9 +232,11 @@ void TDialog::runModal(HWND owner) {
         r = ::DialogBoxIndirectParamW(::GetModuleHandleW(nullptr),
                                       static_cast<LPCDLGTEMPLATEW>(lock.get()), owner,
                                       dialogProc(), reinterpret_cast<LPARAM>(this));
+        // Read before the unlock and the release, which reset it.
+        lastError = ::GetLastError();
     }
     if (r == -1 || (!cResName.empty() && r == 65535)) {
-        raiseCannotCreate(::GetLastError());
+        raiseCannotCreate(lastError);
         return;
     }
     nResult = static_cast<int>(r);
@@ -242,19 +256,22 @@ void TDialog::runNonModal(HWND owner) {
     }
     creatingNonModal_ = true;
     HWND wnd;
+    DWORD lastError = 0;
     if (!cResName.empty()) {
         wnd = ::CreateDialogParamW(hResources, widen(cResName).c_str(), owner, dialogProc(),
                                    reinterpret_cast<LPARAM>(this));
+        lastError = ::GetLastError();
     } else {
         const std::string data = cResData.empty() ? cToChar(owner) : cResData;
         std::string aligned = data + std::string(4, '\0');
         wnd = ::CreateDialogIndirectParamW(
             ::GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(aligned.data()), owner,
             dialogProc(), reinterpret_cast<LPARAM>(this));
+        lastError = ::GetLastError();
     }
     creatingNonModal_ = false;
     if (!wnd) {
-        raiseCannotCreate(::GetLastError());
+        raiseCannotCreate(lastError);
         return;
     }
     hWnd = wnd;

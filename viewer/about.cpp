@@ -26,7 +26,9 @@ void INFOS(const std::string &cName, const std::string &cVersion, const std::str
                            },
                        .oWnd = &dlg});
 
-    dlg.Activate({.bValid = [&dlg] { return VALID(dlg, false); }, .lResize16 = true});
+    // Centred on the screen by the toolkit, once widened.
+    dlg.Activate(
+        {.lCentered = true, .bValid = [&dlg] { return VALID(dlg, false); }, .lResize16 = true});
 }
 
 } // namespace vistoro

@@ -50,7 +50,10 @@ void CREAMENU(TDialog &oDlg, int nRow, int nCol, ViewerState &st) {
     entry(m, "Print", [&st] { PRINT(st.cFile, st.aSize); });
     entry(m, "Print setup...", [] { PSETUP(); });
     separator(m);
-    entry(m, "Gallery...", [&st] { GALLERY(st.cFile); });
+    entry(m, "Gallery...", [&oDlg, &st] {
+        GALLERY(st.cFile);
+        repaintPicture(oDlg, st.hBmp); // where the gallery lay over it
+    });
     separator(m);
     entry(m, "Close\tESC", [&oDlg] { oDlg.End(); });
     separator(m);

@@ -202,9 +202,7 @@ std::optional<bool> CHANGEIMG(TDialog &oDlg, ViewerState &st, int nKey) {
     // Taken before the queue is drained: a handler running inside it may
     // replace the list.
     const std::string caption = captionFor(list, st.nIdx, st.cFile);
-    oDlg.Refresh(false);
-    fitWindowToPicture(oDlg.hWnd, st.aSize);
-    SYSREFRESH();
+    showNewPicture(oDlg, st.hBmp, st.aSize);
     oDlg.cTitle(caption);
     return std::nullopt;
 }

@@ -13,12 +13,6 @@ namespace {
 constexpr const char *kOpenFilter =
     "Image files|*.bmp;*.emf;*.gif;*.ico;*.jpeg;*.jpg;*.png;*.tif;*.wmf";
 
-void showAtNewSize(TDialog &oDlg, const ImageSize &size) {
-    oDlg.Refresh(false);
-    fitWindowToPicture(oDlg.hWnd, size);
-    SYSREFRESH();
-}
-
 } // namespace
 
 void OPENIMG(TDialog &oDlg, ViewerState &st) {
@@ -43,9 +37,9 @@ void OPENIMG(TDialog &oDlg, ViewerState &st) {
         const ImageSize back = AIMGSIZE(st.hBmp);
         if (st.hBmp && back != st.aSize) {
             st.aSize = back;
-            showAtNewSize(oDlg, st.aSize);
+            showNewPicture(oDlg, st.hBmp, st.aSize);
         } else {
-            oDlg.Refresh(false);
+            repaintPicture(oDlg, st.hBmp);
         }
         return;
     }
@@ -55,7 +49,7 @@ void OPENIMG(TDialog &oDlg, ViewerState &st) {
     st.cFile = cNewFile;
     st.aSize = AIMGSIZE(st.hBmp);
     st.aFiles.reset();
-    showAtNewSize(oDlg, st.aSize);
+    showNewPicture(oDlg, st.hBmp, st.aSize);
 }
 
 } // namespace vistoro

@@ -119,6 +119,18 @@ void fitWindowToPicture(HWND wnd, const ImageSize &size) {
     MOVEWINDOW(wnd, at.row, at.col, width, height, true);
 }
 
+void repaintPicture(TDialog &oDlg, HBITMAP hBmp) {
+    oDlg.Refresh(!paintsEveryPixel(hBmp));
+}
+
+void showNewPicture(TDialog &oDlg, HBITMAP hBmp, const ImageSize &size) {
+    // Marked before the refit: a window that does not move or resize is
+    // not repainted by it, and one that does is painted once, at its place.
+    repaintPicture(oDlg, hBmp);
+    fitWindowToPicture(oDlg.hWnd, size);
+    SYSREFRESH();
+}
+
 void openViewingWindow(ViewerState &st, const std::function<void(TDialog &)> &afterInit) {
     TDialog dlg({.cCaption = kTitlePrefix + st.cFile,
                  .nStyle = static_cast<DWORD>(viewerStyle()),

@@ -65,6 +65,15 @@ void DRAGDLG(TDialog &oDlg);
 // is left alone (the caller invalidates what changed).
 void fitWindowToPicture(HWND wnd, const ImageSize &size);
 
+// Marks the window's picture for repainting. Where the picture lets the
+// background through, the background is erased first, so that nothing of
+// what the window showed before is seen through it; an opaque picture is
+// painted straight over the old one, without a flash of background.
+void repaintPicture(TDialog &oDlg, HBITMAP hBmp);
+// A new current picture: repaintPicture, the window fitted to its size,
+// and the paint dispatched.
+void showNewPicture(TDialog &oDlg, HBITMAP hBmp, const ImageSize &size);
+
 // The second half of the program's entry operation: loads the current file
 // (with a folder argument, the first entry that loads), shows the viewing
 // window until it is closed, and releases the picture. Returns without a

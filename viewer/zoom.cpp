@@ -43,17 +43,17 @@ void ZOOM(TDialog &oDlg, const ImageSize &aSize, HBITMAP hBmp) {
     zoom.bStart = [&oDlg] { oDlg.Hide(); };
 
     zoom.Activate({
-        .bPainted = [hBmp, width, height](HDC dc, const PAINTSTRUCT &, TWindow &) {
-            DRAWIMG(dc, hBmp, 0, 0, width, height);
-        },
+        .bPainted = [hBmp, width, height](HDC dc, const PAINTSTRUCT &,
+                                          TWindow &) { DRAWIMG(dc, hBmp, 0, 0, width, height); },
         .lCentered = false,
         .bValid = [&zoom] { return VALID(zoom, false); },
         .bInit =
-            [&zoom, &oDlg, width, height] {
+            [&zoom, &oDlg, hBmp, width, height] {
                 MOVEWINDOW(zoom.hWnd, 0, 0, width + kFrameAllowance, height + kFrameAllowance);
                 WNDCENTER(zoom.hWnd);
-                zoom.bValid = [&oDlg] {
+                zoom.bValid = [&oDlg, hBmp] {
                     oDlg.Show();
+                    repaintPicture(oDlg, hBmp);
                     return true;
                 };
             },

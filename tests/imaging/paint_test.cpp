@@ -121,6 +121,21 @@ TEST(HasAlpha, SectionsReadInPlaceAnswerAsTheReadOut) {
     EXPECT_EQ(HASALPHA(device.h), readOutAnswer(device.h));
 }
 
+// Whether a window must erase under the picture: only where something
+// under it could show, so opaque pictures replace each other without it.
+TEST(PaintsEveryPixel, FalseOnlyWhenSomethingUnderItCouldShow) {
+    EXPECT_FALSE(paintsEveryPixel(nullptr));
+    Bitmap opaque(imgtest::dib32(3, 2, Pixels(6, 0xFF102030)));
+    EXPECT_TRUE(paintsEveryPixel(opaque.h));
+    Pixels one(6, 0xFF102030);
+    one[4] = 0xFE0F1F2F;
+    Bitmap almost(imgtest::dib32(3, 2, one));
+    EXPECT_FALSE(paintsEveryPixel(almost.h));
+    // No alpha anywhere: copied as it is, every pixel.
+    Bitmap plain(imgtest::dib32(3, 2, Pixels(6, 0x00FFFFFF)));
+    EXPECT_TRUE(paintsEveryPixel(plain.h));
+}
+
 TEST(Paint, PlainCopyAtOwnSizeAndStretched) {
     // Alpha bytes all 0: the plain path, pixel for pixel.
     Bitmap bmp(imgtest::dib32(2, 1, {0x00FF0000, 0x000000FF}));

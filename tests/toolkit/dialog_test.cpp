@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <stdexcept>
+#include <vector>
 
 #include "errors/error.h"
 #include "toolkit/controls.h"
@@ -274,6 +275,61 @@ TEST(DialogActivate, MissingResourceIsCannotCreateDialogBox) {
     EXPECT_EQ(h.seen[0].genCode, kGenToolkit);
     EXPECT_EQ(h.seen[0].description,
               "Cannot create Dialog Box\r\n" + std::string(22, ' ') + "Resource: NO_SUCH_DIALOG");
+    EXPECT_EQ(TDialog::activeCount(), 0);
+}
+
+namespace {
+// The platform's own text for an error code, without its line break.
+std::string platformText(DWORD code) {
+    char *buf = nullptr;
+    const DWORD n = ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                         FORMAT_MESSAGE_IGNORE_INSERTS,
+                                     nullptr, code, 0, reinterpret_cast<char *>(&buf), 0, nullptr);
+    std::string text(buf ? buf : "", n);
+    if (buf)
+        ::LocalFree(buf);
+    while (!text.empty() && (text.back() == '\r' || text.back() == '\n'))
+        text.pop_back();
+    return text;
+}
+INT_PTR CALLBACK idleProc(HWND, UINT, WPARAM, LPARAM) {
+    return FALSE;
+}
+} // namespace
+
+TEST(DialogActivate, RefusedDialogNamesThePlatformsReason) {
+    // An owner that is no window: the platform refuses to make the dialog.
+    TDialog owner;
+    owner.hWnd = reinterpret_cast<HWND>(static_cast<UINT_PTR>(0xBAD0));
+    ASSERT_FALSE(::IsWindow(owner.hWnd));
+    std::string tpl;
+    appendTemplateHeader(tpl, {.style = 0x80400080, .cx = 100, .cy = 50, .title = "Refused"});
+    // The reason the platform gives for this very call, read at once.
+    std::vector<DWORD> words((tpl.size() + 3) / 4 + 1, 0);
+    std::memcpy(words.data(), tpl.data(), tpl.size());
+    ::SetLastError(0);
+    const INT_PTR r = ::DialogBoxIndirectParamW(::GetModuleHandleW(nullptr),
+                                                reinterpret_cast<LPCDLGTEMPLATEW>(words.data()),
+                                                owner.hWnd, &idleProc, 0);
+    const DWORD code = ::GetLastError();
+    ASSERT_EQ(r, -1);
+    ASSERT_NE(code, 0u);
+    const std::string reason = platformText(code);
+    ASSERT_FALSE(reason.empty());
+
+    CapturingHandler h;
+    TDialog d({.cCaption = "Refused", .oWnd = &owner});
+    d.cResData = tpl;
+    EXPECT_THROW(d.Activate(), AbandonOperation);
+    ASSERT_EQ(h.seen.size(), 1u);
+    const std::string text = h.seen[0].description.value_or("");
+    EXPECT_EQ(text, "Cannot create Dialog Box\r\n" + std::string(22, ' ') +
+                        "Title: Refused, System Error: " + reason);
+    EXPECT_EQ(text.back(), '.') << "the platform's full stop is kept";
+    std::string success = platformText(ERROR_SUCCESS);
+    if (!success.empty() && success.back() == '.')
+        success.pop_back(); // found with or without its full stop
+    EXPECT_EQ(text.find("System Error: " + success), std::string::npos) << text;
     EXPECT_EQ(TDialog::activeCount(), 0);
 }
 

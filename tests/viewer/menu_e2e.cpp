@@ -187,6 +187,11 @@ TEST_F(MenuE2E, AboutClosesWithItsButtonAndEscAndCloseEndsTheProgram) {
     chooseFromMenu(p, w, {VK_UP, VK_RETURN});
     HWND about = dialogWith(p, 201);
     ASSERT_TRUE(about) << "no About box";
+    // Centred on the screen by the toolkit, at its widened size.
+    const RECT desk = windowRect(GetDesktopWindow()), box = windowRect(about);
+    const int boxW = box.right - box.left, boxH = box.bottom - box.top;
+    EXPECT_EQ(box.left, (desk.right - desk.left) / 2 - boxW / 2) << boxW << "x" << boxH;
+    EXPECT_EQ(box.top, (desk.bottom - desk.top) / 2 - boxH / 2) << boxW << "x" << boxH;
     EXPECT_EQ(itemText(about, 102), "ZELM Vistoro");
     EXPECT_EQ(itemText(about, 103), "Version: 2.22");
     EXPECT_NE(itemText(about, 104).find("2022"), std::string::npos) << itemText(about, 104);

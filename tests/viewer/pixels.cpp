@@ -84,13 +84,15 @@ std::wstring wide(const std::string &s) {
 }
 } // namespace
 
-bool writePicture(const std::string &path, const Pixels &p, const wchar_t *mimeType) {
+bool writePicture(const std::string &path, const Pixels &p, const wchar_t *mimeType,
+                  bool withAlpha) {
     CLSID clsid{};
     if (!encoderFor(mimeType, clsid))
         return false;
     std::vector<std::uint32_t> copy = p.px; // the bitmap borrows the buffer
     Gdiplus::GpBitmap *bmp = nullptr;
-    if (gp::GdipCreateBitmapFromScan0(p.width, p.height, p.width * 4, PixelFormat32bppRGB,
+    if (gp::GdipCreateBitmapFromScan0(p.width, p.height, p.width * 4,
+                                      withAlpha ? PixelFormat32bppARGB : PixelFormat32bppRGB,
                                       reinterpret_cast<BYTE *>(copy.data()), &bmp) != Gdiplus::Ok)
         return false;
     const bool ok = gp::GdipSaveImageToFile(bmp, wide(path).c_str(), &clsid, nullptr) == Gdiplus::Ok;

@@ -32,8 +32,10 @@ namespace viewertest {
 
 // Writes the pixels as a picture file through the imaging service's
 // encoders ("image/png", "image/bmp", "image/jpeg", ...). The service must
-// be running. True when the file was written.
-bool writePicture(const std::string &path, const Pixels &p, const wchar_t *mimeType);
+// be running. True when the file was written. With withAlpha the fourth
+// byte of each word is written as the pixel's alpha; else it is ignored.
+bool writePicture(const std::string &path, const Pixels &p, const wchar_t *mimeType,
+                  bool withAlpha = false);
 // A picture of the given size with a gradient and the given seed mixed in,
 // so that neighbouring files differ.
 Pixels sampleScene(long width, long height, int seed);

@@ -454,3 +454,186 @@ TEST_F(ViewerE2E, NoticesForFirstFilesThatCannotBeShown) {
         expectNotice(p, "format not supported.");
     }
 }
+
+namespace {
+constexpr std::uint32_t kRed = 0xFFFF0000u;
+// 10 opaque blue pixels round a wholly transparent centre.
+Pixels framedHole(long w, long h) {
+    Pixels p{w, h, std::vector<std::uint32_t>(static_cast<std::size_t>(w * h), 0)};
+    for (long y = 0; y < h; ++y)
+        for (long x = 0; x < w; ++x)
+            if (x < 10 || y < 10 || x >= w - 10 || y >= h - 10)
+                p.px[static_cast<std::size_t>(y * w + x)] = 0xFF0000FFu;
+    return p;
+}
+Pixels plain(long w, long h, std::uint32_t colour) {
+    return {w, h, std::vector<std::uint32_t>(static_cast<std::size_t>(w * h), colour)};
+}
+} // namespace
+
+// What a transparent picture lets through must be the window's background,
+// never the picture shown before it, whichever way it was reached.
+class SeeThroughE2E : public ViewerE2E {
+  protected:
+    void write(const std::string &name, const Pixels &px) {
+        EXPECT_TRUE(viewertest::writePicture(dir.file(name), px, L"image/png", true)) << name;
+    }
+    // The client pixels inside the picture's 10-pixel border.
+    std::vector<DWORD> centre(HWND w, int picW, int picH) {
+        const RECT c = clientRectOnScreen(w);
+        return screenPixels({c.left + 10, c.top + 10, c.left + picW - 10, c.top + picH - 10});
+    }
+    // The window fits the picture and its centre is all the background.
+    ::testing::AssertionResult showsBackgroundThrough(HWND w, int picW, int picH) {
+        if (!waitUntil(
+                [&] {
+                    return placementOf(w).width == picW + 7 && placementOf(w).height == picH + 7;
+                },
+                Millis{5000}))
+            return ::testing::AssertionFailure()
+                   << "the window never fitted " << picW << "x" << picH;
+        std::vector<DWORD> got;
+        std::size_t wrong = 0;
+        waitUntil(
+            [&] {
+                got = centre(w, picW, picH);
+                wrong = 0;
+                while (wrong < got.size() && got[wrong] == background)
+                    ++wrong;
+                return wrong == got.size();
+            },
+            Millis{3000});
+        if (!got.empty() && wrong == got.size())
+            return ::testing::AssertionSuccess();
+        const long cw = picW - 20;
+        char colours[64];
+        snprintf(colours, sizeof colours, " is %06lx, the window's background %06lx",
+                 got.empty() ? 0ul : static_cast<unsigned long>(got[wrong]),
+                 static_cast<unsigned long>(background));
+        return ::testing::AssertionFailure()
+               << "centre pixel " << 10 + static_cast<long>(wrong) % cw << ","
+               << 10 + static_cast<long>(wrong) / cw << colours;
+    }
+    // The background as the picture opened directly shows it.
+    void learnBackground(const std::string &path, int picW, int picH) {
+        Process p(kExe, {path});
+        HWND w = viewer(p, path);
+        ASSERT_TRUE(w);
+        ASSERT_TRUE(placedAt(w, centredFor(picW, picH)));
+        Sleep(300);
+        const std::vector<DWORD> px = centre(w, picW, picH);
+        ASSERT_FALSE(px.empty());
+        background = px.front();
+        for (DWORD c : px)
+            ASSERT_EQ(c, background) << "the directly opened centre is not one colour";
+        ASSERT_NE(background, kRed & 0xFFFFFF);
+        ASSERT_NE(background, 0x0000FFu);
+        closeWithEsc(p, w);
+    }
+    DWORD background = 0;
+};
+
+TEST_F(SeeThroughE2E, KeysTurnsZoomAndTheFallBackReloadShowTheBackground) {
+    write("a.png", plain(200, 150, kRed));
+    const std::string b = dir.file("b.png");
+    write("b.png", framedHole(200, 150));
+    const std::string c = dir.file("c.png");
+    write("c.png", plain(300, 220, kRed));
+    testsupport::writeFile(dir.file("d.png"), "not a png");
+    learnBackground(b, 200, 150);
+
+    const std::string a = dir.file("a.png");
+    Process p(kExe, {a});
+    HWND w = viewer(p, a);
+    ASSERT_TRUE(w);
+    pressAndWaitForTheCommand(w, VK_DOWN); // after a red one of the same size
+    EXPECT_TRUE(showsBackgroundThrough(w, 200, 150)) << "Down";
+    pressAndWaitForTheCommand(w, VK_DOWN);
+    EXPECT_TRUE(showsPixels(w, plain(300, 220, kRed)));
+    pressAndWaitForTheCommand(w, VK_UP); // after a red one of another size
+    EXPECT_TRUE(showsBackgroundThrough(w, 200, 150)) << "Up";
+    pressAndWaitForTheCommand(w, VK_LEFT);
+    EXPECT_TRUE(showsBackgroundThrough(w, 150, 200)) << "Left";
+    pressAndWaitForTheCommand(w, VK_RIGHT);
+    EXPECT_TRUE(showsBackgroundThrough(w, 200, 150)) << "Right";
+
+    typeKey(w, VK_SPACE);
+    HWND z = zoomWindow(p, w);
+    ASSERT_TRUE(z);
+    ASSERT_TRUE(waitUntil([&] { return !IsWindowVisible(w); }, Millis{5000}));
+    typeKey(z, VK_SPACE);
+    ASSERT_TRUE(gone(z));
+    EXPECT_TRUE(showsBackgroundThrough(w, 200, 150)) << "back from the zoom window";
+
+    // c is red on screen when its file turns transparent at the same size;
+    // d does not load, so Down reads c again.
+    pressAndWaitForTheCommand(w, VK_DOWN);
+    ASSERT_TRUE(showsPixels(w, plain(300, 220, kRed)));
+    write("c.png", framedHole(300, 220));
+    pressAndWaitForTheCommand(w, VK_DOWN);
+    EXPECT_TRUE(titled(w, "ZELM Vistoro - " + lower(c)));
+    EXPECT_TRUE(showsBackgroundThrough(w, 300, 220)) << "the fall-back reload";
+    closeWithEsc(p, w);
+}
+
+namespace {
+// Chooses a context menu entry with the keys given (Down from no selection
+// reaches the first entry, Up the last) and waits for the menu to close.
+void chooseFromMenu(Process &p, HWND w, const std::vector<WORD> &keys) {
+    HWND menu = rightClick(p, w, 30, 20);
+    ASSERT_TRUE(menu) << "no menu on the right click";
+    for (WORD k : keys)
+        postKey(menu, k);
+    EXPECT_TRUE(waitUntil([&] { return windowsOf(p.pid(), "#32768").empty(); }, Millis{5000}));
+}
+void openFromMenu(Process &p, HWND w, const std::string &path) {
+    chooseFromMenu(p, w, {VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN});
+    HWND open = waitWindow(p.pid(), "#32770", "Open an image file");
+    ASSERT_TRUE(open) << "no open-file dialog";
+    openDialogChoose(open, path);
+}
+} // namespace
+
+TEST_F(SeeThroughE2E, MenuEntryOpenItsFallBackAndTheGalleryShowTheBackground) {
+    const std::string a = dir.file("a.png"), b = dir.file("b.png"), c = dir.file("c.png");
+    write("a.png", plain(200, 150, kRed));
+    write("b.png", framedHole(200, 150));
+    write("c.png", plain(300, 220, kRed));
+    testsupport::writeFile(dir.file("notes.txt"), "not a picture");
+    learnBackground(b, 200, 150);
+
+    Process p(kExe, {a});
+    HWND w = viewer(p, a);
+    ASSERT_TRUE(w);
+    SetWindowTextA(w, "before the entry");
+    chooseFromMenu(p, w, {VK_DOWN, VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN}); // Forward
+    ASSERT_TRUE(titled(w, "ZELM Vistoro - " + lower(b)));
+    EXPECT_TRUE(showsBackgroundThrough(w, 200, 150)) << "Forward from the menu";
+
+    openFromMenu(p, w, c);
+    ASSERT_TRUE(placedAt(w, centredFor(300, 220)));
+    ASSERT_TRUE(showsPixels(w, plain(300, 220, kRed)));
+    openFromMenu(p, w, b); // after a red one of another size
+    EXPECT_TRUE(showsBackgroundThrough(w, 200, 150)) << "Open";
+
+    // a is red on screen when its file turns transparent; the failed Open
+    // reads it again.
+    openFromMenu(p, w, a);
+    ASSERT_TRUE(showsPixels(w, plain(200, 150, kRed)));
+    write("a.png", framedHole(200, 150));
+    openFromMenu(p, w, dir.file("notes.txt"));
+    HWND box = waitWindow(p.pid(), "#32770", "ZELM Vistoro");
+    ASSERT_TRUE(box) << "no notice for the unsupported file";
+    pressButton(box, IDOK);
+    EXPECT_TRUE(showsBackgroundThrough(w, 200, 150)) << "the reload after a failed Open";
+
+    chooseFromMenu(p, w, {VK_UP, VK_UP, VK_UP, VK_RETURN}); // Gallery
+    // The program's one other window is the gallery.
+    HWND g = zoomWindow(p, w);
+    ASSERT_TRUE(g) << "no gallery";
+    EXPECT_TRUE(waitPainted(g));
+    typeKey(g, VK_ESCAPE);
+    ASSERT_TRUE(gone(g));
+    EXPECT_TRUE(showsBackgroundThrough(w, 200, 150)) << "back from the gallery";
+    closeWithEsc(p, w);
+}
