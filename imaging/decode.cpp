@@ -167,6 +167,7 @@ ImageFromFileResult GDIP_IMAGEFROMFILE(std::string_view cFile, const ImageFromFi
     // platform's implementation would answer.
     if (!gdiplusRunning())
         return {};
+    detail::noteDecodeBegun();
     StepClock clock;
     // The stream outlives the source image: a decoder may read it lazily.
     UniqueStream stream = streamOverFile(widen(cFile));
