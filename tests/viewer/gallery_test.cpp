@@ -415,7 +415,7 @@ struct ObserverScope {
 };
 } // namespace
 
-TEST_F(GalleryTest, TheFilledGridIsThePaintOfOldAndARepaintDecodesNothing) {
+TEST_F(GalleryTest, TheFilledGridMatchesEveryFileDrawnStraightAndARepaintDecodesNothing) {
     // Sizes on both sides of the cell, odd ones, a damaged file among them,
     // and more than a row.
     ImageList list;
