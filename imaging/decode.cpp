@@ -177,6 +177,7 @@ ImageFromFileResult GDIP_IMAGEFROMFILE(std::string_view cFile, const ImageFromFi
     // platform's implementation would answer.
     if (!gdiplusRunning())
         return {};
+    detail::noteDecodeBegun();
     StepClock clock;
     const std::shared_ptr<const ByteBlock> bytes = ByteBlock::fromFile(widen(cFile));
     // Metafile records and TIFF directories reach the platform's code only

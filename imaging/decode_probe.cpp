@@ -5,10 +5,12 @@ namespace vistoro {
 namespace {
 DecodeTimings *timingSink = nullptr;
 DecodeFault forcedFault = DecodeFault::none;
+unsigned long begun = 0;
 } // namespace
 
 void setDecodeTimings(DecodeTimings *sink) noexcept { timingSink = sink; }
 void setDecodeFault(DecodeFault fault) noexcept { forcedFault = fault; }
+unsigned long decodesBegun() noexcept { return begun; }
 
 namespace detail {
 DecodeTimings *decodeTimings() noexcept { return timingSink; }
@@ -21,6 +23,7 @@ void noteDirectHandle() noexcept {
     if (timingSink)
         timingSink->directHandle = true;
 }
+void noteDecodeBegun() noexcept { ++begun; }
 } // namespace detail
 
 } // namespace vistoro

@@ -1,6 +1,7 @@
 // A seam into GDIP_IMAGEFROMFILE for the benchmark and the tests: the time
 // of each step and the way taken, and a failure forced at one step. Both are off unless set;
-// when off they cost one pointer test per step.
+// when off they cost one pointer test per step. A count of the decodes begun
+// is always kept: one increment per call.
 #pragma once
 
 namespace vistoro {
@@ -36,12 +37,16 @@ enum class DecodeFault {
 void setDecodeTimings(DecodeTimings *sink) noexcept;
 // The step that fails on purpose in the next calls (none: no failure).
 void setDecodeFault(DecodeFault fault) noexcept;
+// Decodes begun since the program started: every call that went on to read
+// its file, whether or not a picture came of it.
+unsigned long decodesBegun() noexcept;
 
 namespace detail {
 DecodeTimings *decodeTimings() noexcept;
 bool faultAt(DecodeFault step) noexcept;
 void noteRoute(DecodeRoute route) noexcept;
 void noteDirectHandle() noexcept;
+void noteDecodeBegun() noexcept;
 } // namespace detail
 
 } // namespace vistoro

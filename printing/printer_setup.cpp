@@ -1,5 +1,7 @@
 #include "printing/printer_setup.h"
 
+#include "util/late_bound.h"
+
 #include <cstddef>
 #include <cstring>
 #include <utility>
@@ -11,7 +13,11 @@ namespace {
 detail::PrintDialogCall printDialogCall = nullptr;
 
 BOOL callPrintDialog(PRINTDLGA &pd) {
-    return printDialogCall ? printDialogCall(&pd) : ::PrintDlgA(&pd);
+    if (printDialogCall)
+        return printDialogCall(&pd);
+    using DialogCall = decltype(&::PrintDlgA);
+    static const DialogCall dialog = lateBound<DialogCall>(L"comdlg32.dll", "PrintDlgA");
+    return dialog ? dialog(&pd) : FALSE;
 }
 
 // The selection record. Made at first use from the default printer; its

@@ -1,6 +1,7 @@
 #include "util/filedlg.h"
 
 #include "toolkit/wrappers.h"
+#include "util/late_bound.h"
 #include "util/text.h"
 
 #include <windows.h>
@@ -41,7 +42,9 @@ std::string CGETFILE(const GetFileArgs &args) {
     ofn.lpstrInitialDir = initDir.empty() ? nullptr : initDir.c_str();
     ofn.lpstrTitle = title.c_str();
     ofn.Flags = OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
-    if (!::GetOpenFileNameW(&ofn))
+    using OpenCall = decltype(&::GetOpenFileNameW);
+    static const OpenCall open = lateBound<OpenCall>(L"comdlg32.dll", "GetOpenFileNameW");
+    if (!open || !open(&ofn))
         return "";
     return narrowAcp(path.data());
 }

@@ -19,12 +19,38 @@ inline constexpr int kGalleryRowEnd = 1024, kGalleryBottom = 768;
 inline constexpr const char *kNoImageFound = "No image file found.";
 
 // Shows the gallery of cFile's folder and returns once it has closed.
-// Nothing of the viewer's state is changed.
+// Nothing of the viewer's state is changed. The grid is filled off screen
+// one file at a time, between which the window takes its messages; a paint
+// only copies what is filled so far.
 void GALLERY(const std::string &cFile);
 
 // Paints the grid of aFiles into hDC: each file is loaded quietly, painted
 // into the next cell and released before the next one; files that cannot be
 // decoded take no cell. When none can be shown, tells so and ends oDlg.
 void DRAWGLR(TDialog &oDlg, const ImageList &aFiles, HDC hDC);
+
+// Walks a list into the grid one file at a time.
+class GalleryCells {
+  public:
+    explicit GalleryCells(const ImageList &files) noexcept : files_(files) {}
+    // Tries the next file: loaded quietly, painted centred into the next
+    // cell of hDC and released; a file that cannot be decoded takes no
+    // cell. False, trying nothing, once the list is used up or the grid full.
+    bool tryNext(HDC hDC);
+    bool finished() const noexcept;
+    int painted() const noexcept { return painted_; }
+    // The cell of the n-th picture painted (0-based), in grid coordinates.
+    static RECT cellRect(int n) noexcept;
+
+  private:
+    const ImageList &files_;
+    std::size_t next_ = 0;
+    int painted_ = 0;
+};
+
+// Told after each cell reaches the gallery's window and once when its fill
+// has ended, for the tests and the benchmark; null: nobody is told.
+using GalleryFillObserver = void (*)(int nCells, bool lFinished);
+void setGalleryFillObserver(GalleryFillObserver observer) noexcept;
 
 } // namespace vistoro

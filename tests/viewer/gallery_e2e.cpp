@@ -3,10 +3,15 @@
 // the folder has nothing to show.
 #include "gallery_pictures.h"
 #include "harness/harness.h"
+#include "imaging/decode.h"
 #include "imaging/gdiplus_session.h"
 #include "support/test_support.h"
+#include "util/handles.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
 
 using namespace harness;
 using testsupport::ScratchDir;
@@ -69,6 +74,9 @@ TEST_F(GalleryE2E, CentredWindowShowsTheFolderInListingOrderAndEscCloses) {
     const RECT c = clientRectOnScreen(g);
     auto at = [&](int x, int y) { return screenPixel(c.left + x, c.top + y); };
     const DWORD background = at(1000, 700); // far from any cell in use
+    // The grid fills a file at a time after the first paint: up to the last.
+    ASSERT_TRUE(waitUntil([&] { return at(128 + 17, 22) == (own.px[0] & 0xFFFFFF); }))
+        << "the third cell was never filled";
     // 800 x 600 squeezed into the first cell.
     EXPECT_EQ(at(8, 8), 0xC01010u);
     EXPECT_EQ(at(56, 8), 0x10C010u);
@@ -80,8 +88,8 @@ TEST_F(GalleryE2E, CentredWindowShowsTheFolderInListingOrderAndEscCloses) {
     EXPECT_EQ(at(127, 51), 0x20A020u);
     EXPECT_EQ(at(127, 52), background);
     // 30 x 20 at its own size, centred in the third.
-    const std::vector<DWORD> got = screenPixels(
-        {c.left + 128 + 17, c.top + 22, c.left + 128 + 17 + 30, c.top + 22 + 20});
+    const std::vector<DWORD> got =
+        screenPixels({c.left + 128 + 17, c.top + 22, c.left + 128 + 17 + 30, c.top + 22 + 20});
     ASSERT_EQ(got.size(), own.px.size());
     for (std::size_t i = 0; i < got.size(); ++i)
         ASSERT_EQ(got[i], own.px[i] & 0xFFFFFF) << "pixel " << i % 30 << "," << i / 30;
@@ -141,4 +149,68 @@ TEST_F(GalleryE2E, FolderWithNothingToShowTellsOnceAndCloses) {
     EXPECT_EQ(messageBoxText(box), "No image file found.");
     pressButton(box, IDOK);
     EXPECT_EQ(q.waitExit(), 0u);
+}
+
+namespace {
+double nowMs() {
+    LARGE_INTEGER f, c;
+    QueryPerformanceFrequency(&f);
+    QueryPerformanceCounter(&c);
+    return 1000.0 * static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
+}
+} // namespace
+
+// A folder of photo-sized JPEGs: the window shows its first cell soon, keeps
+// answering while it fills, and Esc closes it before the fill is done. Every
+// bound is a multiple of one decode of the same files, timed in this run.
+TEST_F(GalleryE2E, LargePicturesFillWhileTheWindowKeepsAnsweringAndEscClosesIt) {
+    constexpr int kFiles = 48, kScenes = 3;
+    for (int i = 0; i < kFiles; ++i) {
+        char name[16];
+        snprintf(name, sizeof name, "p%02d.jpg", i);
+        if (i < kScenes)
+            ASSERT_TRUE(viewertest::writePicture(
+                dir.file(name), viewertest::sampleScene(1920, 1080, i), L"image/jpeg"));
+        else
+            ASSERT_TRUE(CopyFileA(dir.file("p0" + std::to_string(i % kScenes) + ".jpg").c_str(),
+                                  dir.file(name).c_str(), FALSE));
+    }
+    double decode = 0; // the slowest of a few
+    for (int i = 0; i < kScenes; ++i) {
+        const double t = nowMs();
+        vistoro::UniqueBitmap bmp(vistoro::LOADIMG(dir.file("p0" + std::to_string(i) + ".jpg")));
+        decode = std::max(decode, nowMs() - t);
+        ASSERT_TRUE(bmp);
+    }
+    const double bound = 2 * decode + 250; // one decode, doubled, and the machine's slack
+
+    Process p(kDemo, {dir.file("p00.jpg")});
+    HWND g = waitWindow(p.pid(), "#32770", "");
+    ASSERT_TRUE(g) << "no gallery window";
+    const double shown = nowMs();
+    const RECT c = clientRectOnScreen(g);
+    auto at = [&](int x, int y) { return screenPixel(c.left + x, c.top + y); };
+    ASSERT_TRUE(waitPainted(g));
+    const DWORD background = at(1020, 760);
+    ASSERT_TRUE(waitUntil([&] { return at(32, 32) != background; }, Millis{15000}, Millis{5}))
+        << "the first cell never appeared";
+    EXPECT_LT(nowMs() - shown, decode + bound) << "first cell late; one decode is " << decode;
+
+    double slowest = 0;
+    for (int i = 0; i < 8; ++i) {
+        const double t = nowMs();
+        DWORD_PTR answer = 0;
+        EXPECT_TRUE(SendMessageTimeoutA(g, WM_NULL, 0, 0, SMTO_NORMAL, 20000, &answer));
+        slowest = std::max(slowest, nowMs() - t);
+        Sleep(20);
+    }
+    EXPECT_LT(slowest, bound) << "the window went unanswered; one decode is " << decode;
+    const auto [lastX, lastY] = gallerytest::cellOf(kFiles - 1);
+    EXPECT_EQ(at(lastX + 32, lastY + 32), background) << "the fill ended before Esc";
+
+    const double esc = nowMs();
+    postKey(g, VK_ESCAPE);
+    ASSERT_TRUE(waitUntil([&] { return !IsWindowVisible(g); }, Millis{15000}, Millis{5}));
+    EXPECT_LT(nowMs() - esc, bound) << "Esc waited; one decode is " << decode;
+    EXPECT_EQ(p.waitExit(), 0u);
 }

@@ -4,14 +4,19 @@
 #include "viewer/gallery.h"
 
 #include "gallery_pictures.h"
+#include "imaging/decode_probe.h"
 #include "imaging/gdiplus_session.h"
 #include "support/test_support.h"
+#include "util/handles.h"
 #include "util/popmsg.h"
 #include "util/text.h"
+#include "viewer/viewwin.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -106,14 +111,14 @@ class GalleryTest : public ::testing::Test {
         const struct {
             int dx, dy;
             bool inside;
-        } probes[] = {{27, 27, true}, {36, 36, true}, {26, 27, false}, {27, 26, false},
-                      {37, 36, false}, {36, 37, false}};
+        } probes[] = {{27, 27, true},  {36, 36, true},  {26, 27, false},
+                      {27, 26, false}, {37, 36, false}, {36, 37, false}};
         for (const auto &p : probes) {
             const std::uint32_t got = c.at(x + p.dx, y + p.dy);
             if ((got == colour) != p.inside || (!p.inside && got != kSentinel))
                 return ::testing::AssertionFailure()
-                       << "cell " << n << " at " << p.dx << "," << p.dy << " is " << std::hex
-                       << got << ", picture colour " << colour;
+                       << "cell " << n << " at " << p.dx << "," << p.dy << " is " << std::hex << got
+                       << ", picture colour " << colour;
         }
         return ::testing::AssertionSuccess();
     }
@@ -313,4 +318,192 @@ TEST_F(GalleryTest, RepaintsOfTheGalleryWindowLeaveTheGdiObjectCountWhereItWas) 
     EXPECT_GT(s.baseline, 0);
     EXPECT_EQ(s.after, s.baseline) << "GDI objects changed over 40 repaints";
     EXPECT_TRUE(told.empty());
+}
+
+namespace {
+// The grid as every paint drew it before the gallery kept its grid: each
+// file decoded and drawn straight into the paint context. The gallery's
+// window must end up showing exactly this.
+void referencePaint(const ImageList &files, HDC dc) {
+    int top = 0, left = 0;
+    for (const std::string &file : files) {
+        HBITMAP h = LOADIMAGE(file, false);
+        if (!h)
+            continue;
+        const ImageSize size = AIMGSIZE(h);
+        const int w = std::min(size.width, 64), h2 = std::min(size.height, 64);
+        DRAWIMG(dc, h, top + (h2 < 64 ? (64 - h2) / 2 : 0), left + (w < 64 ? (64 - w) / 2 : 0), w,
+                h2);
+        DELETEIMG(h);
+        left += 64;
+        if (left >= 1024) {
+            top += 64;
+            left = 0;
+            if (top >= 768)
+                return;
+        }
+    }
+}
+
+// The grid's part of the window as the screen shows it.
+std::vector<std::uint32_t> gridOf(HWND wnd) {
+    BITMAPINFO bi{};
+    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), 1024, -768, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    std::uint32_t *bits = nullptr;
+    UniqueBitmap dib(CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS,
+                                      reinterpret_cast<void **>(&bits), nullptr, 0));
+    UniqueDC mem(CreateCompatibleDC(nullptr));
+    std::vector<std::uint32_t> px;
+    if (!dib || !mem)
+        return px;
+    {
+        SelectGuard into(mem.get(), dib.get());
+        WindowDC from(wnd);
+        BitBlt(mem.get(), 0, 0, 1024, 768, from.get(), 0, 0, SRCCOPY);
+        GdiFlush();
+        for (int i = 0; i < 1024 * 768; ++i)
+            px.push_back(bits[i] & 0xFFFFFF);
+    }
+    return px;
+}
+
+// What the fill reported last, and a script run once when it reports.
+struct FillSeen {
+    int cells = -1;
+    bool finished = false;
+    std::function<void()> atCell; // run once the count reaches atCount
+    int atCount = 0;
+};
+FillSeen seen;
+void observeFill(int nCells, bool lFinished) {
+    seen.cells = nCells;
+    seen.finished = seen.finished || lFinished;
+    if (seen.atCell && (nCells >= seen.atCount || lFinished))
+        std::exchange(seen.atCell, nullptr)();
+}
+
+HWND galleryWindow() {
+    struct Find {
+        static BOOL CALLBACK one(HWND w, LPARAM lp) {
+            char cls[16] = {};
+            GetClassNameA(w, cls, sizeof cls);
+            if (IsWindowVisible(w) && std::string(cls) == "#32770") {
+                *reinterpret_cast<HWND *>(lp) = w;
+                return FALSE;
+            }
+            return TRUE;
+        }
+    };
+    HWND found = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), Find::one, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+void pressEsc(HWND gallery) {
+    HWND focus = GetFocus() ? GetFocus() : gallery;
+    const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyA(VK_ESCAPE, 0)) << 16;
+    PostMessageA(focus, WM_KEYDOWN, VK_ESCAPE, 1 | scan);
+    PostMessageA(focus, WM_KEYUP, VK_ESCAPE, 1 | scan | (3u << 30));
+}
+
+struct ObserverScope {
+    ObserverScope() { setGalleryFillObserver(observeFill); }
+    ~ObserverScope() {
+        setGalleryFillObserver(nullptr);
+        seen = {};
+    }
+};
+} // namespace
+
+TEST_F(GalleryTest, TheFilledGridMatchesEveryFileDrawnStraightAndARepaintDecodesNothing) {
+    // Sizes on both sides of the cell, odd ones, a damaged file among them,
+    // and more than a row.
+    ImageList list;
+    const long sizes[][2] = {{800, 600}, {100, 40}, {30, 20}, {64, 64},  {31, 33},
+                             {10, 90},   {65, 63},  {1, 1},   {640, 48}, {7, 200}};
+    for (int i = 0; i < 24; ++i) {
+        char name[16];
+        snprintf(name, sizeof name, "s%02d.png", i);
+        const auto &wh = sizes[i % 10];
+        list.push_back(picture(name, viewertest::sampleScene(wh[0], wh[1], i)));
+    }
+    damaged("s05b.png");
+    ObserverScope observing;
+    struct Outcome {
+        std::vector<std::uint32_t> filled, repainted, reference;
+        unsigned long decodesFilled = 0, decodesRepainted = 0;
+    } out;
+    seen.atCount = 1000; // at the end of the fill only
+    seen.atCell = [&] {
+        HWND g = galleryWindow();
+        ASSERT_TRUE(g);
+        out.filled = gridOf(g);
+        out.decodesFilled = decodesBegun();
+        for (int i = 0; i < 2; ++i)
+            RedrawWindow(g, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+        out.repainted = gridOf(g);
+        out.decodesRepainted = decodesBegun();
+        // The reference on the same window, over its own background.
+        WindowDC dc(g);
+        SendMessageW(g, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc.get()), 0);
+        referencePaint(AFILE(dir.file("")), dc.get());
+        out.reference = gridOf(g);
+        pressEsc(g);
+    };
+    GALLERY(list[0]);
+    ASSERT_TRUE(seen.finished) << "the fill never ended";
+    EXPECT_EQ(seen.cells, 24);
+    EXPECT_EQ(out.decodesRepainted, out.decodesFilled) << "a repaint decoded files again";
+    ASSERT_EQ(out.filled.size(), 1024u * 768u);
+    ASSERT_EQ(out.reference.size(), out.filled.size());
+    EXPECT_NE(out.filled[30 * 1024 + 30], out.filled[700 * 1024 + 1000]) << "no first cell";
+    for (std::size_t i = 0; i < out.filled.size(); ++i) {
+        ASSERT_EQ(out.filled[i], out.reference[i]) << "at " << i % 1024 << "," << i / 1024;
+        ASSERT_EQ(out.repainted[i], out.filled[i]) << "repaint at " << i % 1024 << "," << i / 1024;
+    }
+}
+
+TEST_F(GalleryTest, EscWhileTheGridFillsClosesAtOnceAndLeavesNothing) {
+    // Large enough that each takes a tick of its own; copies of two files.
+    ImageList list = {picture("a00.png", viewertest::sampleScene(1400, 1000, 1)),
+                      picture("a01.png", viewertest::sampleScene(1400, 1000, 2))};
+    for (int i = 2; i < 60; ++i) {
+        char name[16];
+        snprintf(name, sizeof name, "a%02d.png", i);
+        list.push_back(lowerText(dir.file(name)));
+        ASSERT_TRUE(CopyFileA(list[i % 2].c_str(), list.back().c_str(), FALSE));
+    }
+    ObserverScope observing;
+    // Once through to the end, for what the platform keeps after a first use.
+    seen.atCount = 1;
+    seen.atCell = [] { pressEsc(galleryWindow()); };
+    GALLERY(list[0]);
+    ASSERT_GE(seen.cells, 1);
+
+    seen = {};
+    const int before = testsupport::countGdiObjects();
+    int cellsAtEsc = 0;
+    HWND gallery = nullptr;
+    seen.atCount = 3;
+    seen.atCell = [&] {
+        gallery = galleryWindow();
+        cellsAtEsc = seen.cells;
+        pressEsc(gallery);
+    };
+    GALLERY(list[0]);
+    ASSERT_TRUE(gallery);
+    EXPECT_FALSE(IsWindow(gallery));
+    EXPECT_FALSE(seen.finished) << "the whole folder was filled before the gallery closed";
+    EXPECT_LE(seen.cells, cellsAtEsc + 1) << "cells went on being filled after Esc";
+    EXPECT_EQ(testsupport::countGdiObjects(), before) << "GDI objects left by a closed gallery";
+    // No timer survives the window: nothing is decoded any more.
+    const unsigned long decodes = decodesBegun();
+    const DWORD until = GetTickCount() + 200;
+    MSG msg;
+    while (GetTickCount() < until) {
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&msg);
+        Sleep(10);
+    }
+    EXPECT_EQ(decodesBegun(), decodes);
 }
