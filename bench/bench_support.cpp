@@ -81,4 +81,23 @@ bool writeScene(const std::string &path, int w, int h, int seed) {
     return ok;
 }
 
+std::vector<std::string> sceneFolder(const std::string &dir, int count, int width, int height) {
+    CreateDirectoryA(dir.c_str(), nullptr);
+    std::vector<std::string> files;
+    constexpr int kScenes = 4;
+    for (int i = 0; i < count; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "\\p%03d.jpg", i + 1);
+        const std::string path = dir + name;
+        if (i < kScenes) {
+            if (!writeScene(path, width, height, i))
+                return {};
+        } else {
+            CopyFileA(files[static_cast<std::size_t>(i % kScenes)].c_str(), path.c_str(), FALSE);
+        }
+        files.push_back(path);
+    }
+    return files;
+}
+
 } // namespace benchsupport

@@ -21,5 +21,8 @@ void print(const char *what, const Stats &s);
 // the file is of a realistic size rather than nearly empty. GDI+ must be
 // running. False when it could not be written.
 bool writeScene(const std::string &path, int width, int height, int seed);
+// A folder of `count` such JPEGs named p001.jpg on: a few distinct scenes,
+// copied round to the count. The paths, or none when one could not be written.
+std::vector<std::string> sceneFolder(const std::string &dir, int count, int width, int height);
 
 } // namespace benchsupport

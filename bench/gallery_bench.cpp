@@ -26,25 +26,6 @@ using namespace benchsupport;
 
 namespace {
 
-std::vector<std::string> makeFolder(const std::string &dir, int count, int width, int height) {
-    CreateDirectoryA(dir.c_str(), nullptr);
-    std::vector<std::string> files;
-    constexpr int kScenes = 4;
-    for (int i = 0; i < count; ++i) {
-        char name[32];
-        std::snprintf(name, sizeof name, "\\p%03d.jpg", i + 1);
-        const std::string path = dir + name;
-        if (i < kScenes) {
-            if (!writeScene(path, width, height, i))
-                return {};
-        } else {
-            CopyFileA(files[static_cast<std::size_t>(i % kScenes)].c_str(), path.c_str(), FALSE);
-        }
-        files.push_back(path);
-    }
-    return files;
-}
-
 // What one gallery run saw; written by the gallery's thread, the window
 // read by the thread that sends it messages.
 struct Run {
@@ -160,7 +141,7 @@ int main(int argc, char **argv) {
     } sizes[] = {{1920, 1080, "1920 x 1080"}, {4000, 3000, "4000 x 3000"}};
     for (const auto &s : sizes) {
         const std::string dir = base + "-" + std::to_string(s.width);
-        const std::vector<std::string> files = makeFolder(dir, count, s.width, s.height);
+        const std::vector<std::string> files = sceneFolder(dir, count, s.width, s.height);
         if (files.empty()) {
             std::printf("could not write the pictures\n");
             return 1;

@@ -32,26 +32,6 @@ using namespace benchsupport;
 
 namespace {
 
-// The folder of pictures: a few distinct scenes, copied round to the count.
-std::vector<std::string> makeFolder(const std::string &dir, int count) {
-    CreateDirectoryA(dir.c_str(), nullptr);
-    std::vector<std::string> files;
-    constexpr int kScenes = 4;
-    for (int i = 0; i < count; ++i) {
-        char name[32];
-        std::snprintf(name, sizeof name, "\\p%03d.jpg", i + 1);
-        const std::string path = dir + name;
-        if (i < kScenes) {
-            if (!writeScene(path, 1920, 1080, i))
-                return {};
-        } else {
-            CopyFileA(files[static_cast<std::size_t>(i % kScenes)].c_str(), path.c_str(), FALSE);
-        }
-        files.push_back(path);
-    }
-    return files;
-}
-
 // The key run: a thread timer posts one Down at a time to the focus holder
 // and waits for the paint that follows it.
 struct KeyRun {
@@ -232,7 +212,7 @@ int main(int argc, char **argv) {
     char temp[MAX_PATH];
     GetTempPathA(MAX_PATH, temp);
     const std::string dir = std::string(temp) + "vistoro-bench-" + std::to_string(GetCurrentProcessId());
-    const std::vector<std::string> files = makeFolder(dir, count);
+    const std::vector<std::string> files = sceneFolder(dir, count, 1920, 1080);
     if (files.empty()) {
         std::printf("could not write the pictures\n");
         return 1;
