@@ -253,6 +253,13 @@ struct Repaints {
     RECT placed{};
 };
 Repaints *script = nullptr;
+// The grid is filled after the first paint, a file at a time; the objects
+// the platform keeps from drawing the first cells are there only then.
+bool gridFilled = false;
+void noteFilled(int, bool lFinished) {
+    if (lFinished)
+        gridFilled = true;
+}
 
 BOOL CALLBACK findGallery(HWND w, LPARAM) {
     char cls[16] = {};
@@ -271,6 +278,8 @@ void CALLBACK repaintTick(HWND, UINT, UINT_PTR id, DWORD) {
         if (!s.gallery || GetUpdateRect(s.gallery, nullptr, FALSE))
             return; // not yet there, or its first paint still waits
     }
+    if (!gridFilled)
+        return;
     auto repaint = [&] {
         RedrawWindow(s.gallery, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
     };
@@ -302,9 +311,12 @@ TEST_F(GalleryTest, RepaintsOfTheGalleryWindowLeaveTheGdiObjectCountWhereItWas) 
     damaged("q-broken.png");
     Repaints s;
     script = &s;
+    gridFilled = false;
+    setGalleryFillObserver(noteFilled);
     const UINT_PTR timer = SetTimer(nullptr, 0, 10, repaintTick);
     GALLERY(list[3]); // returns once Esc has closed it
     KillTimer(nullptr, timer);
+    setGalleryFillObserver(nullptr);
     script = nullptr;
     ASSERT_TRUE(s.gallery) << "no gallery window appeared";
     EXPECT_GT(s.step, 41) << "the gallery closed before the repaints were done";
