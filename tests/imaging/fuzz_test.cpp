@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <random>
 
 using testsupport::ScratchDir;
@@ -541,7 +542,9 @@ TEST(FuzzGate, NoDamagedPictureCrashesOrStallsTheLoader) {
     const std::vector<char> outcomes = loadAll(files, dir);
     ASSERT_EQ(outcomes.size(), files.size());
     int decoded = 0, refused = 0, crashed = 0, hung = 0;
+    std::map<std::string, std::map<char, int>> byType; // type -> outcome -> count
     for (std::size_t i = 0; i < files.size(); ++i) {
+        ++byType[typeOf(files[i])][outcomes[i]];
         switch (outcomes[i]) {
         case fuzzprogress::kDecoded:
             ++decoded;
@@ -564,6 +567,15 @@ TEST(FuzzGate, NoDamagedPictureCrashesOrStallsTheLoader) {
     std::printf("fuzz gate (seed %u): %zu files (%d found in use, %d generated): %d decoded, %d refused, "
                 "%d crashed, %d stalled\n",
                 seed, files.size(), hostileFiles, made, decoded, refused, crashed, hung);
+    for (const auto &[type, counts] : byType) {
+        const auto count = [&counts](char outcome) {
+            const auto it = counts.find(outcome);
+            return it == counts.end() ? 0 : it->second;
+        };
+        std::printf("  %s: %d decoded, %d refused, %d crashed, %d stalled\n", type.c_str(),
+                    count(fuzzprogress::kDecoded), count(fuzzprogress::kRefused),
+                    count(fuzzprogress::kCrashed), count(fuzzprogress::kHung));
+    }
     EXPECT_GT(decoded, 0); // the mutants are not all refused at the first byte
     EXPECT_GT(refused, 0);
 }
