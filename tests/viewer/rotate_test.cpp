@@ -6,6 +6,23 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <new>
+
+// While set, any allocation of more than this many bytes fails as it would
+// when the address space is used up.
+static std::size_t g_failAbove = 0;
+
+void *operator new(std::size_t bytes) {
+    if (g_failAbove && bytes > g_failAbove)
+        throw std::bad_alloc();
+    if (void *p = std::malloc(bytes ? bytes : 1))
+        return p;
+    throw std::bad_alloc();
+}
+void operator delete(void *p) noexcept { std::free(p); }
+void operator delete(void *p, std::size_t) noexcept { std::free(p); }
+
 using namespace vistoro;
 using namespace viewertest;
 
@@ -183,4 +200,24 @@ TEST(Rotate, NoBitmapGivesZeroAndNothingLeaks) {
         DeleteObject(out);
     }
     EXPECT_EQ(testsupport::countGdiObjects(), before);
+}
+
+TEST(Rotate, ATurnWhoseMemoryCannotBeHadGivesZero) {
+    // A bitmap compatible with the screen is read through a copy of its
+    // pixels; with no memory for that copy the turn fails like any other,
+    // and the caller shows the file as stored, instead of the error going
+    // to the error handler.
+    const Pixels p = patterned(600, 400);
+    Owned src(makeDdb(p));
+    ASSERT_NE(src.h, nullptr);
+    g_failAbove = 64 * 1024;
+    HBITMAP turned = nullptr;
+    EXPECT_NO_THROW(turned = ROTATEBMP(src.h, 90));
+    g_failAbove = 0;
+    EXPECT_EQ(turned, nullptr);
+    if (turned)
+        DeleteObject(turned);
+    // With memory again the same turn works.
+    Owned again(ROTATEBMP(src.h, 90));
+    EXPECT_NE(again.h, nullptr);
 }
