@@ -8,7 +8,7 @@
 #include "bench/bench_support.h"
 #include "imaging/decode.h"
 #include "imaging/gdiplus_session.h"
-#include "util/handles.h"
+#include "base/handles.h"
 #include "viewer/gallery.h"
 
 #include <windows.h>

@@ -1,7 +1,7 @@
 // Hardware faults and exceptions that escaped every recovery point.
 #pragma once
 
-#include "errors/error.h"
+#include "base/error.h"
 
 #include <windows.h>
 

@@ -3,7 +3,7 @@
 #include "errors/fault.h"
 #include "errors/handler_frame.h"
 #include "util/popmsg.h"
-#include "util/text.h"
+#include "base/text.h"
 
 #include <windows.h>
 #include <shellapi.h>

@@ -3,7 +3,7 @@
 // operation, or to report an unexpected error and end the program.
 #pragma once
 
-#include "errors/error.h"
+#include "base/error.h"
 
 #include <functional>
 #include <optional>

@@ -3,7 +3,7 @@
 // the routine that raised (level 0) from the handler above it.
 #pragma once
 
-#include "errors/error.h"
+#include "base/error.h"
 
 namespace vistoro {
 

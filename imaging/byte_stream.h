@@ -5,7 +5,7 @@
 // more than there is. Internal to the imaging layer.
 #pragma once
 
-#include "util/handles.h"
+#include "base/handles.h"
 
 #include <cstddef>
 #include <memory>

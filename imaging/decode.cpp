@@ -11,7 +11,7 @@
 #include "imaging/tiff_check.h"
 #include "imaging/pixel_format.h"
 #include "imaging/premultiply.h"
-#include "util/text.h"
+#include "base/text.h"
 
 #include <unordered_set>
 

@@ -3,7 +3,7 @@
 // needs, then the rows as GetDIBits delivers them (bottom-up).
 #pragma once
 
-#include "util/handles.h"
+#include "base/handles.h"
 
 namespace vistoro {
 

@@ -2,7 +2,7 @@
 // and a guard for locked pixel rows. Internal to the imaging layer.
 #pragma once
 
-#include "util/handles.h"
+#include "base/handles.h"
 
 #include <objidl.h>
 

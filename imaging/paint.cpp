@@ -1,7 +1,7 @@
 #include "imaging/paint.h"
 
 #include "imaging/dib_readout.h"
-#include "util/handles.h"
+#include "base/handles.h"
 
 #include <algorithm>
 #include <cstdint>

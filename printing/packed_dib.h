@@ -4,7 +4,7 @@
 // Nothing is kept between calls; the caller owns every handle returned.
 #pragma once
 
-#include "util/handles.h"
+#include "base/handles.h"
 
 namespace vistoro {
 

@@ -1,6 +1,6 @@
 #include "printing/print_device.h"
 
-#include "util/text.h"
+#include "base/text.h"
 
 #include <vector>
 

@@ -2,7 +2,7 @@
 // argument and result shapes the job relies on. None keeps state.
 #pragma once
 
-#include "util/handles.h"
+#include "base/handles.h"
 
 #include <array>
 #include <optional>

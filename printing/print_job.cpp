@@ -10,7 +10,7 @@
 #include "util/dlghelp.h"
 #include "util/libinit.h"
 #include "util/popmsg.h"
-#include "util/text.h"
+#include "base/text.h"
 
 namespace vistoro {
 namespace {

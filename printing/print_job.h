@@ -6,7 +6,7 @@
 #pragma once
 
 #include "toolkit/dialog.h"
-#include "util/handles.h"
+#include "base/handles.h"
 
 #include <memory>
 #include <optional>

@@ -4,7 +4,7 @@
 // the orientation calls, kept in memory for the run only.
 #pragma once
 
-#include "util/handles.h"
+#include "base/handles.h"
 
 #include <commdlg.h>
 

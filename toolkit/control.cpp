@@ -6,11 +6,11 @@
 
 #include <stdexcept>
 
-#include "errors/error.h"
+#include "base/error.h"
 #include "toolkit/controls.h"
 #include "toolkit/dialog.h"
 #include "toolkit/toolkit_error.h"
-#include "util/text.h"
+#include "base/text.h"
 
 namespace vistoro {
 

@@ -2,12 +2,12 @@
 
 #include <cstring>
 
-#include "errors/error.h"
+#include "base/error.h"
 #include "toolkit/controls.h"
 #include "toolkit/dialog_procs.h"
 #include "toolkit/toolkit_error.h"
-#include "util/handles.h"
-#include "util/text.h"
+#include "base/handles.h"
+#include "base/text.h"
 
 namespace vistoro {
 namespace {

@@ -4,12 +4,12 @@
 
 #include <windowsx.h>
 
-#include "errors/error.h"
+#include "base/error.h"
 #include "toolkit/controls.h"
 #include "toolkit/dialog.h"
 #include "toolkit/dialog_procs.h"
 #include "toolkit/menu.h"
-#include "util/text.h"
+#include "base/text.h"
 
 namespace vistoro {
 

@@ -4,7 +4,7 @@
 
 #include "toolkit/controls.h"
 #include "toolkit/dialog.h"
-#include "util/text.h"
+#include "base/text.h"
 
 namespace vistoro {
 

@@ -4,7 +4,7 @@
 
 #include "toolkit/window.h"
 #include "toolkit/wrappers.h"
-#include "util/text.h"
+#include "base/text.h"
 
 namespace vistoro {
 

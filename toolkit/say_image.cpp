@@ -3,8 +3,8 @@
 #include "imaging/paint.h"
 #include "toolkit/controls.h"
 #include "toolkit/dialog.h"
-#include "util/handles.h"
-#include "util/text.h"
+#include "base/handles.h"
+#include "base/text.h"
 
 namespace vistoro {
 namespace {

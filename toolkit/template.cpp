@@ -1,6 +1,6 @@
 #include "toolkit/template.h"
 
-#include "util/text.h"
+#include "base/text.h"
 
 namespace vistoro {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "errors/error.h"
+#include "base/error.h"
 
 namespace vistoro {
 

@@ -1,6 +1,6 @@
 #include "toolkit/wrappers.h"
 
-#include "util/text.h"
+#include "base/text.h"
 
 #include <utility>
 

@@ -2,7 +2,7 @@
 
 #include "toolkit/wrappers.h"
 #include "util/late_bound.h"
-#include "util/text.h"
+#include "base/text.h"
 
 #include <windows.h>
 

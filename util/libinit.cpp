@@ -1,7 +1,7 @@
 #include "util/libinit.h"
 
-#include "util/handles.h"
-#include "util/text.h"
+#include "base/handles.h"
+#include "base/text.h"
 
 #include <windows.h>
 

@@ -7,7 +7,7 @@
 
 #include "toolkit/wrappers.h"
 #include "util/popmsg.h"
-#include "util/text.h"
+#include "base/text.h"
 
 namespace vistoro {
 namespace {

@@ -11,7 +11,7 @@
 
 #include "toolkit/controls.h"
 #include "toolkit/dialog.h"
-#include "util/handles.h"
+#include "base/handles.h"
 
 namespace vistoro {
 

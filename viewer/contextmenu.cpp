@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "version.h"
+
 #include "printing/printer_setup.h"
 #include "toolkit/menu.h"
 #include "viewer/about.h"
@@ -57,7 +59,7 @@ void CREAMENU(TDialog &oDlg, int nRow, int nCol, ViewerState &st) {
     separator(m);
     entry(m, "Close\tESC", [&oDlg] { oDlg.End(); });
     separator(m);
-    entry(m, "About...", [] { INFOS("ZELM Vistoro", "2.22", "2022", ""); });
+    entry(m, "About...", [] { INFOS("ZELM Vistoro", VISTORO_VERSION, "2022", ""); });
 
     // Construction ends: the menu leaves the stack of menus being built.
     auto &building = TMenu::aMenus();

@@ -1,9 +1,9 @@
 #include "viewer/gallery.h"
 
-#include "errors/error.h"
+#include "base/error.h"
 #include "toolkit/controls.h"
 #include "util/dlghelp.h"
-#include "util/handles.h"
+#include "base/handles.h"
 #include "util/popmsg.h"
 #include "viewer/closemenu.h"
 #include "viewer/viewwin.h"

@@ -1,7 +1,7 @@
 #include "viewer/imagelist.h"
 
-#include "util/handles.h"
-#include "util/text.h"
+#include "base/handles.h"
+#include "base/text.h"
 
 #include <cstddef>
 #include <cstring>

@@ -3,7 +3,7 @@
 #include "toolkit/wrappers.h"
 #include "util/filedlg.h"
 #include "util/popmsg.h"
-#include "util/text.h"
+#include "base/text.h"
 #include "viewer/startup.h"
 
 namespace vistoro {

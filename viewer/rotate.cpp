@@ -8,7 +8,7 @@
 #include "imaging/picture_limits.h"
 
 #include "imaging/dib_info.h"
-#include "util/handles.h"
+#include "base/handles.h"
 #include "viewer/quarter_turn.h"
 
 #include <algorithm>

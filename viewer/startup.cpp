@@ -2,7 +2,7 @@
 
 #include "util/filedlg.h"
 #include "util/popmsg.h"
-#include "util/text.h"
+#include "base/text.h"
 #include "viewer/viewwin.h"
 
 #include <windows.h>

@@ -6,7 +6,7 @@
 #include "toolkit/wrappers.h"
 #include "util/dlghelp.h"
 #include "util/popmsg.h"
-#include "util/text.h"
+#include "base/text.h"
 #include "viewer/contextmenu.h"
 #include "viewer/keys.h"
 

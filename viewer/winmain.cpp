@@ -3,7 +3,7 @@
 #include "errors/handler.h"
 #include "imaging/gdiplus_session.h"
 #include "util/libinit.h"
-#include "util/text.h"
+#include "base/text.h"
 #include "viewer/startup.h"
 
 #include <windows.h>

@@ -1,6 +1,6 @@
 #include "viewer/zoom.h"
 
-#include "errors/error.h"
+#include "base/error.h"
 #include "toolkit/controls.h"
 #include "util/dlghelp.h"
 #include "viewer/closemenu.h"

@@ -1,4 +1,4 @@
-#include "errors/error.h"
+#include "base/error.h"
 
 #include <cstring>
 #include <exception>
