@@ -8,7 +8,7 @@
 #include "imaging/pixel_format.h"
 #include "imaging/paint.h"
 #include "support/test_support.h"
-#include "util/text.h"
+#include "base/text.h"
 
 #include <gtest/gtest.h>
 #include <psapi.h>

@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "errors/error.h"
+#include "base/error.h"
 #include "toolkit/controls.h"
 #include "toolkit/dialog.h"
 #include "toolkit/template.h"

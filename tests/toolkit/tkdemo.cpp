@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "errors/error.h"
+#include "base/error.h"
 #include "toolkit/controls.h"
 #include "toolkit/dialog.h"
 #include "toolkit/menu.h"

@@ -13,9 +13,9 @@
 
 #include "support/test_support.h"
 #include "toolkit/wrappers.h"
-#include "util/handles.h"
+#include "base/handles.h"
 #include "util/popmsg.h"
-#include "util/text.h"
+#include "base/text.h"
 
 using namespace vistoro;
 

@@ -6,7 +6,7 @@
 #include "imaging/decode.h"
 #include "imaging/gdiplus_session.h"
 #include "support/test_support.h"
-#include "util/handles.h"
+#include "base/handles.h"
 
 #include <gtest/gtest.h>
 

@@ -7,9 +7,9 @@
 #include "imaging/decode_probe.h"
 #include "imaging/gdiplus_session.h"
 #include "support/test_support.h"
-#include "util/handles.h"
+#include "base/handles.h"
 #include "util/popmsg.h"
-#include "util/text.h"
+#include "base/text.h"
 #include "viewer/viewwin.h"
 
 #include <gtest/gtest.h>

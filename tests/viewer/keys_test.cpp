@@ -3,7 +3,7 @@
 #include "viewer/keys.h"
 #include "viewer/zoom.h"
 
-#include "errors/error.h"
+#include "base/error.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include "imaging/gdiplus_session.h"
 #include "pixels.h"
 #include "support/test_support.h"
-#include "util/text.h"
+#include "base/text.h"
 
 #include <gtest/gtest.h>
 

@@ -9,6 +9,9 @@
 #include <cstdlib>
 #include <new>
 
+// GCC takes the replaced pair below for a mismatch of new with free.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+
 // While set, any allocation of more than this many bytes fails as it would
 // when the address space is used up.
 static std::size_t g_failAbove = 0;

@@ -9,7 +9,7 @@
 #include "support/test_support.h"
 #include "util/dlghelp.h"
 #include "util/popmsg.h"
-#include "util/text.h"
+#include "base/text.h"
 
 #include <gtest/gtest.h>
 

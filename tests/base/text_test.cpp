@@ -1,4 +1,4 @@
-#include "util/text.h"
+#include "base/text.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
