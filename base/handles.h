@@ -39,6 +39,15 @@ template <class H, class Traits> class UniqueHandle {
         reset();
         return &h_;
     }
+    // For calls that write a handle through a pointer and may leave garbage
+    // there when they fail: the owner keeps the handle only when succeeded
+    // says so, and otherwise forgets it without releasing it.
+    template <class Call> bool fill(Call &&call) {
+        const bool succeeded = std::forward<Call>(call)(put());
+        if (!succeeded)
+            h_ = Traits::empty();
+        return succeeded;
+    }
 
   private:
     H h_ = Traits::empty();
@@ -55,6 +64,14 @@ inline void freeGlobal(HGLOBAL h) noexcept { ::GlobalFree(h); }
 inline void destroyIcon(HICON h) noexcept { ::DestroyIcon(h); }
 inline void destroyMenu(HMENU h) noexcept { ::DestroyMenu(h); }
 inline void closeHandle(HANDLE h) noexcept { ::CloseHandle(h); }
+inline void freeLocal(HLOCAL h) noexcept { ::LocalFree(h); }
+inline void deleteMetafile(HMETAFILE h) noexcept { ::DeleteMetaFile(h); }
+// A recording context still open: closing it yields the metafile, which is
+// then deleted (the file it was recorded into stays).
+inline void discardMetafileDc(HDC h) noexcept {
+    if (HMETAFILE mf = ::CloseMetaFile(h))
+        ::DeleteMetaFile(mf);
+}
 inline void releaseUnknown(IUnknown *p) noexcept { p->Release(); }
 
 using UniqueBitmap = UniqueHandle<HBITMAP, NullTraits<HBITMAP, deleteGdiObject>>;
@@ -66,6 +83,9 @@ using UniqueGlobal = UniqueHandle<HGLOBAL, NullTraits<HGLOBAL, freeGlobal>>;
 using UniqueIcon = UniqueHandle<HICON, NullTraits<HICON, destroyIcon>>;
 using UniqueMenu = UniqueHandle<HMENU, NullTraits<HMENU, destroyMenu>>;
 using UniqueStream = UniqueHandle<IStream *, NullTraits<IStream *, releaseUnknown>>;
+using UniqueLocal = UniqueHandle<HLOCAL, NullTraits<HLOCAL, freeLocal>>;
+using UniqueMetafile = UniqueHandle<HMETAFILE, NullTraits<HMETAFILE, deleteMetafile>>;
+using UniqueMetafileDC = UniqueHandle<HDC, NullTraits<HDC, discardMetafileDc>>;
 
 // Kernel handles whose empty value is INVALID_HANDLE_VALUE.
 template <auto Close> struct InvalidTraits {
@@ -170,6 +190,48 @@ class GlobalLockGuard {
   private:
     HGLOBAL h_;
     void *p_;
+};
+
+// SetStretchBltMode, with the previous mode put back at scope end.
+class StretchModeGuard {
+  public:
+    StretchModeGuard(HDC dc, int mode) noexcept : dc_(dc), old_(::SetStretchBltMode(dc, mode)) {}
+    StretchModeGuard(const StretchModeGuard &) = delete;
+    StretchModeGuard &operator=(const StretchModeGuard &) = delete;
+    ~StretchModeGuard() {
+        if (old_)
+            ::SetStretchBltMode(dc_, old_);
+    }
+
+  private:
+    HDC dc_;
+    int old_;
+};
+
+// SetCursor, with the previous cursor put back at scope end.
+class CursorGuard {
+  public:
+    explicit CursorGuard(HCURSOR cursor) noexcept : previous_(::SetCursor(cursor)) {}
+    CursorGuard(const CursorGuard &) = delete;
+    CursorGuard &operator=(const CursorGuard &) = delete;
+    ~CursorGuard() { ::SetCursor(previous_); }
+
+  private:
+    HCURSOR previous_;
+};
+
+// Runs an undo step at scope end, on every way out: for the one-off flags and
+// counters that have no guard of their own.
+//   ScopeExit unmark([&] { busy = false; });
+template <class Undo> class ScopeExit {
+  public:
+    explicit ScopeExit(Undo undo) noexcept : undo_(std::move(undo)) {}
+    ScopeExit(const ScopeExit &) = delete;
+    ScopeExit &operator=(const ScopeExit &) = delete;
+    ~ScopeExit() { undo_(); }
+
+  private:
+    Undo undo_;
 };
 
 } // namespace vistoro

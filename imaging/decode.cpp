@@ -1,17 +1,17 @@
 #include "imaging/decode.h"
 
-#include "imaging/decode_probe.h"
+#include "base/text.h"
 #include "imaging/byte_stream.h"
-#include "imaging/gdiplus_session.h"
+#include "imaging/decode_probe.h"
 #include "imaging/gdiplus_holders.h"
+#include "imaging/gdiplus_session.h"
 #include "imaging/header_check.h"
 #include "imaging/metafile.h"
 #include "imaging/metafile_check.h"
 #include "imaging/picture_limits.h"
-#include "imaging/tiff_check.h"
 #include "imaging/pixel_format.h"
 #include "imaging/premultiply.h"
-#include "base/text.h"
+#include "imaging/tiff_check.h"
 
 #include <unordered_set>
 
@@ -56,8 +56,9 @@ class StepClock {
 // Any other format: the service converts while drawing at 1:1.
 bool drawInto(Gdiplus::GpBitmap *source, Gdiplus::GpBitmap *target, UINT width, UINT height) {
     UniqueGpGraphics graphics;
-    if (gp::GdipGetImageGraphicsContext(target, graphics.put()) != Gdiplus::Ok) {
-        graphics.release();
+    if (!graphics.fill([&](auto *out) {
+            return gp::GdipGetImageGraphicsContext(target, out) == Gdiplus::Ok;
+        })) {
         return false;
     }
     return gp::GdipDrawImageRectI(graphics.get(), source, 0, 0, static_cast<INT>(width),
@@ -76,8 +77,9 @@ struct Decoded {
 Decoded decode(IStream *stream, const std::shared_ptr<const ByteBlock> &bytes,
                bool forcePremultiplied, StepClock &clock) {
     Decoded d;
-    if (gp::GdipCreateBitmapFromStream(stream, d.source.put()) != Gdiplus::Ok) {
-        d.source.release();
+    if (!d.source.fill([&](auto *out) {
+            return gp::GdipCreateBitmapFromStream(stream, out) == Gdiplus::Ok;
+        })) {
         // This decoder may refuse metafiles that others take as bitmaps.
         d.source = bitmapFromMetafile(bytes);
     }
@@ -123,12 +125,12 @@ bool fillTarget(const Decoded &d, Gdiplus::GpBitmap *target) {
 // The target image in its format, the source released.
 UniqueGpBitmap normalise(Decoded &d, StepClock &clock) {
     UniqueGpBitmap target;
-    if (detail::faultAt(DecodeFault::makeTarget) ||
-        gp::GdipCreateBitmapFromScan0(static_cast<INT>(d.width), static_cast<INT>(d.height), 0,
-                                      d.targetFormat, nullptr, target.put()) != Gdiplus::Ok) {
-        target.release();
+    if (detail::faultAt(DecodeFault::makeTarget) || !target.fill([&](auto *out) {
+            return gp::GdipCreateBitmapFromScan0(static_cast<INT>(d.width),
+                                                 static_cast<INT>(d.height), 0, d.targetFormat,
+                                                 nullptr, out) == Gdiplus::Ok;
+        }))
         return {};
-    }
     // A picture that could not be filled in is no result: the caller would
     // show an empty image as if it were the file's.
     const bool filled = fillTarget(d, target.get());
@@ -161,9 +163,9 @@ HBITMAP makeHandle(Decoded &d, StepClock &clock) {
     }
     UniqueGpBitmap image = normalise(d, clock);
     HBITMAP handle = nullptr;
-    if (image && (detail::faultAt(DecodeFault::makeHandle) ||
-                  gp::GdipCreateHBITMAPFromBitmap(image.get(), &handle, kHandleBackground) !=
-                      Gdiplus::Ok))
+    if (image &&
+        (detail::faultAt(DecodeFault::makeHandle) ||
+         gp::GdipCreateHBITMAPFromBitmap(image.get(), &handle, kHandleBackground) != Gdiplus::Ok))
         handle = nullptr;
     image.reset();
     clock.lap(&DecodeTimings::handleMs);
@@ -172,7 +174,8 @@ HBITMAP makeHandle(Decoded &d, StepClock &clock) {
 
 } // namespace
 
-ImageFromFileResult GDIP_IMAGEFROMFILE(std::string_view cFile, const ImageFromFileOptions &options) {
+ImageFromFileResult GDIP_IMAGEFROMFILE(std::string_view cFile,
+                                       const ImageFromFileOptions &options) {
     // Outside the service's span nothing is decoded, whether or not the
     // platform's implementation would answer.
     if (!gdiplusRunning())

@@ -16,7 +16,9 @@ constexpr std::uint16_t kSetWindowOrg = 0x020B;
 constexpr std::uint16_t kSetWindowExt = 0x020C;
 constexpr std::size_t kWmfHeaderBytes = 18;
 
-std::uint16_t word(const BYTE *p) noexcept { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
+std::uint16_t word(const BYTE *p) noexcept {
+    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
+}
 std::uint32_t dword(const BYTE *p) noexcept {
     return static_cast<std::uint32_t>(word(p)) | static_cast<std::uint32_t>(word(p + 2)) << 16;
 }
@@ -32,15 +34,17 @@ UniqueGpBitmap drawAtOwnSize(Gdiplus::GpImage *picture) {
         gp::GdipGetImageHeight(picture, &height) != Gdiplus::Ok || !pictureFits(width, height))
         return {};
     UniqueGpBitmap bitmap;
-    if (gp::GdipCreateBitmapFromScan0(static_cast<INT>(width), static_cast<INT>(height), 0,
-                                      PixelFormat32bppPARGB, nullptr,
-                                      bitmap.put()) != Gdiplus::Ok) {
-        bitmap.release();
+    if (!bitmap.fill([&](auto *out) {
+            return gp::GdipCreateBitmapFromScan0(static_cast<INT>(width), static_cast<INT>(height),
+                                                 0, PixelFormat32bppPARGB, nullptr,
+                                                 out) == Gdiplus::Ok;
+        })) {
         return {};
     }
     UniqueGpGraphics graphics;
-    if (gp::GdipGetImageGraphicsContext(bitmap.get(), graphics.put()) != Gdiplus::Ok) {
-        graphics.release();
+    if (!graphics.fill([&](auto *out) {
+            return gp::GdipGetImageGraphicsContext(bitmap.get(), out) == Gdiplus::Ok;
+        })) {
         return {};
     }
     if (gp::GdipDrawImageRectI(graphics.get(), picture, 0, 0, static_cast<INT>(width),
@@ -117,8 +121,9 @@ UniqueGpBitmap bitmapFromMetafile(const std::shared_ptr<const ByteBlock> &bytes)
     }
     UniqueStream stream = streamOver(playable);
     UniqueGpImage picture;
-    if (!stream || gp::GdipLoadImageFromStream(stream.get(), picture.put()) != Gdiplus::Ok) {
-        picture.release();
+    if (!stream || !picture.fill([&](auto *out) {
+            return gp::GdipLoadImageFromStream(stream.get(), out) == Gdiplus::Ok;
+        })) {
         return {};
     }
     return drawAtOwnSize(picture.get());

@@ -103,23 +103,6 @@ bool copyWhereOpaque(HDC hDC, HDC memory, HBITMAP hBitmap, int nLeft, int nTop) 
                     memory, x0, y0, SRCCOPY) != FALSE;
 }
 
-// StretchBlt mode of a context, put back at scope end.
-class StretchModeGuard {
-  public:
-    StretchModeGuard(HDC dc, int mode) noexcept : dc_(dc), old_(::SetStretchBltMode(dc, mode)) {}
-    ~StretchModeGuard() {
-        if (old_)
-            ::SetStretchBltMode(dc_, old_);
-    }
-    StretchModeGuard(const StretchModeGuard &) = delete;
-    StretchModeGuard &operator=(const StretchModeGuard &) = delete;
-
-  private:
-    HDC dc_;
-    int old_;
-};
-
-
 } // namespace
 
 void PAINTIMG(HDC hDC, HBITMAP hBitmap, int nTop, int nLeft, int nWidth, int nHeight) {
