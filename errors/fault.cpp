@@ -4,6 +4,8 @@
 // instead of letting it die silently.
 #include "errors/fault.h"
 
+#include "base/handles.h"
+
 #include "errors/handler.h"
 #include "errors/handler_frame.h"
 
@@ -45,10 +47,10 @@ LONG WINAPI faultFilter(EXCEPTION_POINTERS *info) {
     if (record.ExceptionCode == EXCEPTION_STACK_OVERFLOW) {
         // No stack left for a message box here: ask from a thread of its
         // own, which ends the program.
-        HANDLE t = ::CreateThread(nullptr, 0, reportOnFreshStack,
-                                  const_cast<EXCEPTION_RECORD *>(&record), 0, nullptr);
-        if (t)
-            ::WaitForSingleObject(t, INFINITE);
+        const UniqueKernelHandle reporter(::CreateThread(
+            nullptr, 0, reportOnFreshStack, const_cast<EXCEPTION_RECORD *>(&record), 0, nullptr));
+        if (reporter)
+            ::WaitForSingleObject(reporter.get(), INFINITE);
         quitProgram(kExitUnexpected);
     }
     reportFault(record);

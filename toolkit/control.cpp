@@ -54,11 +54,7 @@ int TControl::GetNewId() {
     return n;
 }
 
-TControl::~TControl() {
-    unlink();
-    if (backBrush_)
-        ::DeleteObject(backBrush_);
-}
+TControl::~TControl() { unlink(); }
 
 TDialog *TControl::dialog() const { return dynamic_cast<TDialog *>(oWnd); }
 
@@ -169,12 +165,7 @@ HookResult TControl::HandleEvent(UINT nMsg, WPARAM wp, LPARAM lp) {
 
 void TControl::setBackColor(std::optional<COLORREF> colour) {
     nClrPane = colour;
-    if (backBrush_) {
-        ::DeleteObject(backBrush_);
-        backBrush_ = nullptr;
-    }
-    if (colour)
-        backBrush_ = ::CreateSolidBrush(*colour);
+    backBrush_.reset(colour ? ::CreateSolidBrush(*colour) : nullptr);
 }
 
 HBRUSH TControl::ctlColor(HDC dc) {
@@ -183,7 +174,7 @@ HBRUSH TControl::ctlColor(HDC dc) {
     if (!backBrush_)
         return nullptr;
     ::SetBkColor(dc, *nClrPane);
-    return backBrush_;
+    return backBrush_.get();
 }
 
 } // namespace vistoro

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "base/handles.h"
 #include "toolkit/template.h"
 #include "toolkit/window.h"
 
@@ -68,7 +69,7 @@ class TControl : public TWindow {
 
   private:
     bool linked_ = false;
-    HBRUSH backBrush_ = nullptr;
+    UniqueBrush backBrush_;
 };
 
 struct TListBoxNew {
@@ -188,10 +189,9 @@ struct TImageReDefine {
 
 class TImage : public TControl {
   public:
-    ~TImage() override;
     static TImage &ReDefine(const TImageReDefine &args);
     std::string cImgFile;
-    HBITMAP hImg = nullptr; // owned by the control
+    UniqueBitmap hImg;
     bool lAdjust = false;
     HookResult HandleEvent(UINT nMsg, WPARAM nWParam, LPARAM nLParam) override;
     void Paint(HDC dc);
@@ -206,9 +206,8 @@ struct TBtnBmpRedefine {
 // A borderless button that only shows a bitmap; clicking it does nothing.
 class TBtnBmp : public TControl {
   public:
-    ~TBtnBmp() override;
     static TBtnBmp &Redefine(const TBtnBmpRedefine &args);
-    HBITMAP hBitmap = nullptr; // owned by the control
+    UniqueBitmap hBitmap;
     HookResult HandleEvent(UINT nMsg, WPARAM nWParam, LPARAM nLParam) override;
 };
 

@@ -41,18 +41,6 @@ void registerDialogClass() {
                         ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
-// Counts an Activate for as long as it runs, on every way out.
-struct ActiveScope {
-    ActiveScope() noexcept { ++g_active; }
-    ~ActiveScope() { --g_active; }
-};
-
-struct CursorScope {
-    HCURSOR previous;
-    CursorScope() noexcept : previous(::SetCursor(::LoadCursorW(nullptr, MAKEINTRESOURCEW(32514)))) {}
-    ~CursorScope() { ::SetCursor(previous); }
-};
-
 // The platform's text for an error code on one line: a line break inside
 // it becomes a blank and the final one goes; the rest, its full stop
 // included, stays as the platform wrote it.
@@ -61,11 +49,10 @@ std::string systemErrorText(DWORD code) {
     DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                                    FORMAT_MESSAGE_IGNORE_INSERTS,
                                nullptr, code, 0, reinterpret_cast<wchar_t *>(&buf), 0, nullptr);
+    const UniqueLocal block(buf); // the platform allocated it for us
     std::string raw;
     if (n && buf)
         raw = narrowUtf8(std::wstring_view(buf, n));
-    if (buf)
-        ::LocalFree(buf);
     while (!raw.empty() && (raw.back() == '\r' || raw.back() == '\n'))
         raw.pop_back();
     std::string text;
@@ -144,8 +131,6 @@ TDialog::~TDialog() {
         forgetNonModal(hWnd);
         ::DestroyWindow(hWnd);
     }
-    if (ownsSmallIcon_ && smallIcon_)
-        ::DestroyIcon(smallIcon_);
     aControls.clear();
 }
 
@@ -179,7 +164,9 @@ void TDialog::Activate(const TDialogActivate &a) {
     nLastKey = 0;
     hasStarted_ = false;
 
-    ActiveScope active;
+    // Counts an Activate for as long as it runs, on every way out.
+    ++g_active;
+    ScopeExit active([] { --g_active; });
     HWND owner = ownerWindow();
     nResult.reset();
     lValidating = false;
@@ -191,10 +178,7 @@ void TDialog::Activate(const TDialogActivate &a) {
         return;
     }
     if (isModal) {
-        struct Visible {
-            TDialog &d;
-            ~Visible() { d.lVisible = false; }
-        } visible{*this};
+        ScopeExit hidden([this] { lVisible = false; });
         runModal(owner);
     } else {
         runNonModal(owner);
@@ -204,9 +188,7 @@ void TDialog::Activate(const TDialogActivate &a) {
 void TDialog::runModal(HWND owner) {
     INT_PTR r;
     ++g_modalLoops;
-    struct LoopScope {
-        ~LoopScope() { --g_modalLoops; }
-    } loop;
+    ScopeExit loop([] { --g_modalLoops; });
     DWORD lastError = 0;
     if (!cResName.empty()) {
         r = ::DialogBoxParamW(hResources, widen(cResName).c_str(), owner, dialogProc(),
@@ -216,7 +198,7 @@ void TDialog::runModal(HWND owner) {
         const std::string data = cResData.empty() ? cToChar(owner) : cResData;
         UniqueGlobal block;
         {
-            CursorScope wait;
+            CursorGuard wait(::LoadCursorW(nullptr, MAKEINTRESOURCEW(32514))); // hourglass
             block.reset(::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, data.size() + 4));
             if (block) {
                 GlobalLockGuard lock(block.get());
@@ -312,10 +294,7 @@ bool TDialog::End(std::optional<int> result) {
     } else {
         if (bValid) {
             lValidating = true;
-            struct Unmark {
-                TDialog &d;
-                ~Unmark() { d.lValidating = false; }
-            } unmark{*this};
+            ScopeExit unmark([this] { lValidating = false; });
             if (isFalse(bValid(*this)))
                 return false;
         }
@@ -415,10 +394,7 @@ void TDialog::Display() {
         PaintScope paint(hWnd);
         hDC = paint.dc();
         cPS = paint.info();
-        struct Clear {
-            TDialog &d;
-            ~Clear() { d.hDC = nullptr; }
-        } clear{*this};
+        ScopeExit clear([this] { hDC = nullptr; });
         if (bPainted)
             bPainted(hDC, cPS, *this);
     }

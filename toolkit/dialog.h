@@ -9,6 +9,7 @@
 #include <variant>
 #include <vector>
 
+#include "base/handles.h"
 #include "toolkit/template.h"
 #include "toolkit/window.h"
 #include "toolkit/wrappers.h"
@@ -131,8 +132,7 @@ class TDialog : public TWindow {
     bool modal() const { return lModal.value_or(true); }
     bool hasStarted_ = false;
     bool creatingNonModal_ = false;
-    HICON smallIcon_ = nullptr;
-    bool ownsSmallIcon_ = false;
+    UniqueIcon smallIcon_; // only an icon this dialog loaded itself
 };
 
 } // namespace vistoro

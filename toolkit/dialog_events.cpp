@@ -146,10 +146,7 @@ bool TDialog::Initiate(HWND /*hWndCtlFocus*/, HWND hWndDlg) {
             h = static_cast<HICON>(
                 ::LoadImageW(hResources, w.c_str(), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
         if (h) {
-            if (ownsSmallIcon_ && smallIcon_)
-                ::DestroyIcon(smallIcon_);
-            smallIcon_ = h;
-            ownsSmallIcon_ = true;
+            smallIcon_.reset(h);
             ::SendMessageW(hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(h));
         }
     }

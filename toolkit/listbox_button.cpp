@@ -118,10 +118,7 @@ void TButton::Click() {
     if (lProcessing)
         return;
     lProcessing = true;
-    struct Unmark {
-        TButton &b;
-        ~Unmark() { b.lProcessing = false; }
-    } unmark{*this};
+    ScopeExit unmark([this] { lProcessing = false; });
     if (bWhen && isFalse(bWhen(*this)))
         return;
     TDialog *d = dialog();

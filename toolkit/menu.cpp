@@ -41,7 +41,7 @@ void TMenuItem::End() {
     if (!menu)
         return;
     if (menu->hMenu)
-        ::DeleteMenu(menu->hMenu, static_cast<UINT>(nId), MF_BYCOMMAND);
+        ::DeleteMenu(menu->hMenu.get(), static_cast<UINT>(nId), MF_BYCOMMAND);
     auto &items = menu->aItems;
     items.erase(std::remove_if(items.begin(), items.end(),
                                [this](const TMenu::Entry &e) {
@@ -54,7 +54,7 @@ void TMenuItem::End() {
 void TMenuItem::SetCheck(bool check) {
     lChecked = check;
     if (oMenu && oMenu->hMenu)
-        ::CheckMenuItem(oMenu->hMenu, static_cast<UINT>(nId),
+        ::CheckMenuItem(oMenu->hMenu.get(), static_cast<UINT>(nId),
                         MF_BYCOMMAND | (check ? MF_CHECKED : MF_UNCHECKED));
 }
 
@@ -64,7 +64,7 @@ std::vector<TMenu *> &TMenu::aMenus() {
 }
 
 TMenu::TMenu(bool lPopup) {
-    hMenu = lPopup ? ::CreatePopupMenu() : ::CreateMenu();
+    hMenu.reset(lPopup ? ::CreatePopupMenu() : ::CreateMenu());
     lMenuBar = !lPopup;
     aMenus().push_back(this);
 }
@@ -80,12 +80,13 @@ TMenu::~TMenu() {
 
 void TMenu::destroyPlatformMenu() noexcept {
     // A submenu's handle goes with its parent's.
-    if (hMenu && !attached_)
-        ::DestroyMenu(hMenu);
-    hMenu = nullptr;
+    if (attached_)
+        hMenu.release();
+    else
+        hMenu.reset();
     for (auto &e : aItems)
         if (auto sub = std::get_if<std::unique_ptr<TMenu>>(&e))
-            (*sub)->hMenu = nullptr;
+            (*sub)->hMenu.release();
 }
 
 void TMenu::Add(std::unique_ptr<TMenuItem> oItem) {
@@ -96,17 +97,17 @@ void TMenu::Add(std::unique_ptr<TMenuItem> oItem) {
         auto sub = TMenu::New(true); // now the menu under construction
         sub->cPrompt = *oItem->cPrompt;
         sub->attached_ = true;
-        ::AppendMenuW(hMenu, MF_POPUP, reinterpret_cast<UINT_PTR>(sub->hMenu),
+        ::AppendMenuW(hMenu.get(), MF_POPUP, reinterpret_cast<UINT_PTR>(sub->hMenu.get()),
                       widen(sub->cPrompt).c_str());
         aItems.emplace_back(std::move(sub));
         return;
     }
     oItem->oMenu = this;
     if (hasPrompt)
-        ::AppendMenuW(hMenu, MF_STRING, static_cast<UINT_PTR>(oItem->nId),
+        ::AppendMenuW(hMenu.get(), MF_STRING, static_cast<UINT_PTR>(oItem->nId),
                       widen(*oItem->cPrompt).c_str());
     else
-        ::AppendMenuW(hMenu, MF_SEPARATOR, static_cast<UINT_PTR>(oItem->nId), nullptr);
+        ::AppendMenuW(hMenu.get(), MF_SEPARATOR, static_cast<UINT_PTR>(oItem->nId), nullptr);
     aItems.emplace_back(std::move(oItem));
 }
 
@@ -118,20 +119,15 @@ void TMenu::Activate(int nRow, int nCol, TWindow &owner, bool lDestroy) {
         owner.oPopup->destroyPlatformMenu();
     owner.oPopup = this;
     // Clears the tracking state and the menu on every way out.
-    struct Done {
-        TMenu &menu;
-        TWindow &owner;
-        bool destroy;
-        ~Done() {
-            if (destroy) {
-                if (owner.oPopup == &menu)
-                    owner.oPopup = nullptr;
-                menu.destroyPlatformMenu();
-            }
+    ScopeExit done([this, &owner, lDestroy] {
+        if (lDestroy) {
+            if (owner.oPopup == this)
+                owner.oPopup = nullptr;
+            destroyPlatformMenu();
         }
-    } done{*this, owner, lDestroy};
+    });
     UINT flags = TPM_RIGHTBUTTON | (fromBelow ? TPM_BOTTOMALIGN : 0);
-    ::TrackPopupMenu(hMenu, flags, at.col, at.row, 0, owner.hWnd, nullptr);
+    ::TrackPopupMenu(hMenu.get(), flags, at.col, at.row, 0, owner.hWnd, nullptr);
     // The choice was posted to the owner as a command: dispatch it now, so
     // the action runs here while the menu still exists.
     SYSREFRESH();
@@ -162,9 +158,9 @@ void TMenu::Initiate() {
             if (!hMenu)
                 continue;
             if (it.bWhen)
-                ::EnableMenuItem(hMenu, static_cast<UINT>(it.nId),
+                ::EnableMenuItem(hMenu.get(), static_cast<UINT>(it.nId),
                                  MF_BYCOMMAND | (notFalse(it.bWhen(it)) ? MF_ENABLED : MF_GRAYED));
-            ::CheckMenuItem(hMenu, static_cast<UINT>(it.nId),
+            ::CheckMenuItem(hMenu.get(), static_cast<UINT>(it.nId),
                             MF_BYCOMMAND | (it.lChecked ? MF_CHECKED : MF_UNCHECKED));
         } else if (auto sub = std::get_if<std::unique_ptr<TMenu>>(&e)) {
             (*sub)->Initiate();

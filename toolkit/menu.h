@@ -10,6 +10,7 @@
 #include <variant>
 #include <vector>
 
+#include "base/handles.h"
 #include "toolkit/hook.h"
 
 namespace vistoro {
@@ -71,7 +72,7 @@ class TMenu {
 
     using Entry = std::variant<std::unique_ptr<TMenuItem>, std::unique_ptr<TMenu>>;
 
-    HMENU hMenu = nullptr;
+    UniqueMenu hMenu;
     std::vector<Entry> aItems;
     std::string cPrompt;
     bool lMenuBar = false;

@@ -84,8 +84,6 @@ void TSay::Refresh() {
         ::SetWindowTextW(hWnd, widen(cCaption).c_str());
 }
 
-TImage::~TImage() { DELETEOBJECT(hImg); }
-
 TImage &TImage::ReDefine(const TImageReDefine &a) {
     auto c = std::make_unique<TImage>();
     c->nId = a.nId;
@@ -96,13 +94,11 @@ TImage &TImage::ReDefine(const TImageReDefine &a) {
     c->bValid = a.bValid;
     c->cClassName = "TImage";
     if (a.cResName && !a.cResName->empty())
-        c->hImg = loadResourceBitmap(*a.cResName);
+        c->hImg.reset(loadResourceBitmap(*a.cResName));
     if (a.cImgFile && !a.cImgFile->empty()) {
         c->cImgFile = *a.cImgFile;
-        if (HBITMAP h = LOADIMG(c->cImgFile)) {
-            DELETEOBJECT(c->hImg);
-            c->hImg = h;
-        }
+        if (HBITMAP h = LOADIMG(c->cImgFile))
+            c->hImg.reset(h);
     }
     registerControlClasses();
     TImage &ref = *c;
@@ -117,9 +113,9 @@ void TImage::Paint(HDC dc) {
     RECT rc{};
     ::GetClientRect(hWnd, &rc);
     if (lAdjust)
-        PAINTIMG(dc, hImg, 0, 0, rc.right, rc.bottom);
+        PAINTIMG(dc, hImg.get(), 0, 0, rc.right, rc.bottom);
     else
-        PAINTIMG(dc, hImg, 0, 0);
+        PAINTIMG(dc, hImg.get(), 0, 0);
 }
 
 HookResult TImage::HandleEvent(UINT nMsg, WPARAM wp, LPARAM lp) {
@@ -142,14 +138,12 @@ HookResult TImage::HandleEvent(UINT nMsg, WPARAM wp, LPARAM lp) {
     }
 }
 
-TBtnBmp::~TBtnBmp() { DELETEOBJECT(hBitmap); }
-
 TBtnBmp &TBtnBmp::Redefine(const TBtnBmpRedefine &a) {
     auto c = std::make_unique<TBtnBmp>();
     c->nId = a.nId;
     c->cClassName = "TBtnBmp";
     if (a.cResName && !a.cResName->empty())
-        c->hBitmap = loadResourceBitmap(*a.cResName);
+        c->hBitmap.reset(loadResourceBitmap(*a.cResName));
     registerControlClasses();
     TBtnBmp &ref = *c;
     place(std::move(c), a.oWnd);
@@ -164,9 +158,9 @@ HookResult TBtnBmp::HandleEvent(UINT nMsg, WPARAM wp, LPARAM lp) {
         RECT rc{};
         ::GetClientRect(hWnd, &rc);
         ::FillRect(paint.dc(), &rc, ::GetSysColorBrush(COLOR_BTNFACE));
-        if (hBitmap)
-            PAINTIMG(paint.dc(), hBitmap, (rc.bottom - NBMPHEIGHT(hBitmap)) / 2,
-                     (rc.right - NBMPWIDTH(hBitmap)) / 2);
+        if (HBITMAP face = hBitmap.get())
+            PAINTIMG(paint.dc(), face, (rc.bottom - NBMPHEIGHT(face)) / 2,
+                     (rc.right - NBMPWIDTH(face)) / 2);
         return 0;
     }
     case WM_ERASEBKGND:

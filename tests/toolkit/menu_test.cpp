@@ -33,15 +33,15 @@ TEST(Menu, ViewerPatternBuildsEntriesAndLeavesTheStackAsFound) {
     EXPECT_EQ(TMenu::aMenus().size(), depth);
 
     ASSERT_EQ(menu->aItems.size(), 3u);
-    ASSERT_EQ(::GetMenuItemCount(menu->hMenu), 3);
-    EXPECT_EQ(itemType(menu->hMenu, 1) & MFT_SEPARATOR, static_cast<UINT>(MFT_SEPARATOR));
-    EXPECT_EQ(itemType(menu->hMenu, 0) & MFT_SEPARATOR, 0u);
+    ASSERT_EQ(::GetMenuItemCount(menu->hMenu.get()), 3);
+    EXPECT_EQ(itemType(menu->hMenu.get(), 1) & MFT_SEPARATOR, static_cast<UINT>(MFT_SEPARATOR));
+    EXPECT_EQ(itemType(menu->hMenu.get(), 0) & MFT_SEPARATOR, 0u);
 
     // Every entry, separators included, takes one identifier.
     auto id = [&](int i) { return std::get<0>(menu->aItems[static_cast<std::size_t>(i)])->nId; };
     EXPECT_EQ(id(1), id(0) + 1);
     EXPECT_EQ(id(2), id(0) + 2);
-    EXPECT_EQ(::GetMenuItemID(menu->hMenu, 2), static_cast<UINT>(id(2)));
+    EXPECT_EQ(::GetMenuItemID(menu->hMenu.get(), 2), static_cast<UINT>(id(2)));
 
     menu->Command(id(0));
     menu->Command(id(2));
@@ -74,8 +74,8 @@ TEST(Menu, PromptWithoutActionOpensASubmenuThatTakesTheNextItems) {
 
     ASSERT_EQ(menu->aItems.size(), 1u);
     ASSERT_TRUE(std::holds_alternative<std::unique_ptr<TMenu>>(menu->aItems[0]));
-    EXPECT_EQ(::GetSubMenu(menu->hMenu, 0), sub->hMenu);
-    EXPECT_EQ(::GetMenuItemCount(sub->hMenu), 1);
+    EXPECT_EQ(::GetSubMenu(menu->hMenu.get(), 0), sub->hMenu.get());
+    EXPECT_EQ(::GetMenuItemCount(sub->hMenu.get()), 1);
 
     TMenuItem *inner = std::get<0>(sub->aItems[0]).get();
     EXPECT_EQ(menu->GetMenuItem(inner->nId), inner); // depth-first search
@@ -92,13 +92,13 @@ TEST(Menu, ItemEndAndCheckAndDestroyedMenuLeavesTheStack) {
         TMenuItem *a = std::get<0>(menu->aItems[0]).get();
         TMenuItem *b = std::get<0>(menu->aItems[1]).get();
         b->SetCheck(true);
-        EXPECT_EQ(::GetMenuState(menu->hMenu, static_cast<UINT>(b->nId), MF_BYCOMMAND) & MF_CHECKED,
+        EXPECT_EQ(::GetMenuState(menu->hMenu.get(), static_cast<UINT>(b->nId), MF_BYCOMMAND) & MF_CHECKED,
                   static_cast<UINT>(MF_CHECKED));
         const int bId = b->nId;
         a->End();
         ASSERT_EQ(menu->aItems.size(), 1u);
-        EXPECT_EQ(::GetMenuItemCount(menu->hMenu), 1);
-        EXPECT_EQ(::GetMenuItemID(menu->hMenu, 0), static_cast<UINT>(bId));
+        EXPECT_EQ(::GetMenuItemCount(menu->hMenu.get()), 1);
+        EXPECT_EQ(::GetMenuItemID(menu->hMenu.get(), 0), static_cast<UINT>(bId));
         EXPECT_EQ(TMenu::aMenus().size(), depth + 1);
     }
     EXPECT_EQ(TMenu::aMenus().size(), depth);
@@ -110,8 +110,8 @@ TEST(Menu, InitiateGreysItemsWhoseConditionFails) {
     menu->Add(TMenuItem::New({.cPrompt = "Off", .bAction = [] {}, .bWhen = [] { return false; }}));
     menu->Add(TMenuItem::New({.cPrompt = "On", .lChecked = true, .bAction = [] {}}));
     menu->Initiate();
-    const UINT off = ::GetMenuState(menu->hMenu, 0, MF_BYPOSITION);
-    const UINT on = ::GetMenuState(menu->hMenu, 1, MF_BYPOSITION);
+    const UINT off = ::GetMenuState(menu->hMenu.get(), 0, MF_BYPOSITION);
+    const UINT on = ::GetMenuState(menu->hMenu.get(), 1, MF_BYPOSITION);
     EXPECT_TRUE(off & MF_GRAYED);
     EXPECT_FALSE(on & MF_GRAYED);
     EXPECT_TRUE(on & MF_CHECKED);

@@ -29,7 +29,7 @@ void logLine(const std::string &line) {
 
 void showMenu(TDialog &dlg, int nRow, int nCol) {
     auto menu = TMenu::New(true);
-    HMENU handle = menu->hMenu;
+    HMENU handle = menu->hMenu.get();
     auto add = [](TMenuItemNew item) { TMenu::aMenus().back()->Add(TMenuItem::New(item)); };
     add({.cPrompt = "Entry one", .bAction = [handle] {
              logLine("chose one menu=" + std::to_string(::IsMenu(handle) ? 1 : 0));
