@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <thread>
 
 using namespace harness;
 using testsupport::fileExists;
@@ -136,8 +135,9 @@ TEST_F(HandlerE2E, UnexpectedErrorCancelledEndsWithoutMail) {
     pressButton(box, IDCANCEL);
     EXPECT_EQ(p->waitExit(), 1u);
     EXPECT_TRUE(shutdownRan());
-    // A mail program would have been started before the end: give it time.
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    // A mail program would have been started before the end: once none is
+    // left running, none can still write its capture.
+    EXPECT_TRUE(waitUntil([] { return !processRunning("mailcapture.exe"); }));
     EXPECT_FALSE(fileExists(capture));
 }
 

@@ -1,5 +1,7 @@
 #include "harness/harness.h"
 
+#include <tlhelp32.h>
+
 #include <thread>
 
 namespace harness {
@@ -205,6 +207,37 @@ bool waitPainted(HWND wnd, Millis wait) {
     return waitUntil([&] { return IsWindow(wnd) && !GetUpdateRect(wnd, nullptr, FALSE); }, wait);
 }
 
+bool settle(HWND wnd, Millis wait) {
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    // A sent message is answered at the thread's next look at its queue,
+    // ahead of what is posted there: one round trip for the input itself,
+    // one for the character message it makes, one for a command posted in
+    // turn.
+    for (int round = 0; round < 3; ++round) {
+        const auto left = std::chrono::duration_cast<Millis>(deadline - std::chrono::steady_clock::now());
+        DWORD_PTR answer = 0;
+        if (left.count() <= 0 || !IsWindow(wnd) ||
+            !SendMessageTimeoutW(wnd, WM_NULL, 0, 0, SMTO_NORMAL,
+                                 static_cast<UINT>(left.count()), &answer))
+            return false;
+    }
+    return waitPainted(wnd, std::chrono::duration_cast<Millis>(deadline - std::chrono::steady_clock::now()));
+}
+
+bool processRunning(const std::string &exeName) {
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return false;
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    bool found = false;
+    for (BOOL more = Process32First(snapshot, &entry); more && !found;
+         more = Process32Next(snapshot, &entry))
+        found = lstrcmpiA(entry.szExeFile, exeName.c_str()) == 0;
+    CloseHandle(snapshot);
+    return found;
+}
+
 void bringToFront(HWND wnd) {
     SetForegroundWindow(wnd);
     waitUntil([&] { return GetForegroundWindow() == wnd; }, Millis{2000});
@@ -237,13 +270,15 @@ void click(int x, int y, bool right) {
 }
 
 void drag(int fromX, int fromY, int toX, int toY) {
+    // Each step is taken in by the window under the pointer before the next.
+    const HWND target = WindowFromPoint(POINT{fromX, fromY});
     moveMouse(fromX, fromY);
     mouseDown();
-    Sleep(50);
+    settle(target);
     const int steps = 10;
     for (int i = 1; i <= steps; ++i) {
         moveMouse(fromX + (toX - fromX) * i / steps, fromY + (toY - fromY) * i / steps);
-        Sleep(20);
+        settle(target);
     }
     mouseUp();
 }

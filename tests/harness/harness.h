@@ -52,6 +52,15 @@ HWND waitWindow(DWORD pid, const std::string &className = "", const std::string 
 // done. Input that arrives earlier is read before the paint.
 bool waitPainted(HWND wnd, Millis wait = kDefaultWait);
 
+// Waits until the window's thread has dealt with what was sent to it so far:
+// round trips through its queue, enough for typed input, the characters it
+// makes and the commands those post, then nothing left to paint. Where a
+// test checks that something did not happen, this replaces a fixed sleep.
+bool settle(HWND wnd, Millis wait = kDefaultWait);
+
+// Whether a process with this executable name (e.g. "prog.exe") is running.
+bool processRunning(const std::string &exeName);
+
 std::string className(HWND wnd);
 std::string title(HWND wnd);
 RECT windowRect(HWND wnd);

@@ -102,7 +102,7 @@ TEST_F(GalleryE2E, CentredWindowShowsTheFolderInListingOrderAndEscCloses) {
     // A left click does nothing.
     PostMessageA(g, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(30, 30));
     PostMessageA(g, WM_LBUTTONUP, 0, MAKELPARAM(30, 30));
-    Sleep(200);
+    ASSERT_TRUE(settle(g));
     EXPECT_TRUE(IsWindowVisible(g));
     EXPECT_EQ(windowsOf(p.pid()).size(), 1u);
 
@@ -119,7 +119,7 @@ TEST_F(GalleryE2E, CloseMenuDismissedLeavesItOpenChosenClosesIt) {
     ASSERT_TRUE(menu) << "no close menu";
     postKey(menu, VK_ESCAPE);
     EXPECT_TRUE(waitUntil([&] { return !IsWindowVisible(menu); }, Millis{3000}));
-    Sleep(200);
+    ASSERT_TRUE(settle(g));
     EXPECT_TRUE(IsWindowVisible(g));
     EXPECT_TRUE(p.running());
 
@@ -202,7 +202,7 @@ TEST_F(GalleryE2E, LargePicturesFillWhileTheWindowKeepsAnsweringAndEscClosesIt) 
         DWORD_PTR answer = 0;
         EXPECT_TRUE(SendMessageTimeoutA(g, WM_NULL, 0, 0, SMTO_NORMAL, 20000, &answer));
         slowest = std::max(slowest, nowMs() - t);
-        Sleep(20);
+        Sleep(20); // probes spread over the fill, not a wait for an effect
     }
     EXPECT_LT(slowest, bound) << "the window went unanswered; one decode is " << decode;
     const auto [lastX, lastY] = gallerytest::cellOf(kFiles - 1);

@@ -108,7 +108,7 @@ TEST_F(MenuE2E, InformationLinesDoNothingAndForwardStepsLikeTheKey) {
 
     for (int entry : {1, 2}) {
         chooseEntry(p, w, entry);
-        Sleep(300);
+        ASSERT_TRUE(settle(w));
         EXPECT_EQ(title(w), caption(a)) << "entry " << entry;
         EXPECT_TRUE(sizedFor(w, 640, 480)) << "entry " << entry;
         EXPECT_EQ(windowsOf(p.pid(), "#32770").size(), 1u) << "entry " << entry << " opened a window";
@@ -121,7 +121,7 @@ TEST_F(MenuE2E, InformationLinesDoNothingAndForwardStepsLikeTheKey) {
 
     // On the last picture Forward does nothing, as the Down key does.
     chooseEntry(p, w, 4);
-    Sleep(500);
+    ASSERT_TRUE(settle(w));
     EXPECT_EQ(title(w), caption(b));
     EXPECT_TRUE(sizedFor(w, 200, 150));
 

@@ -205,7 +205,7 @@ TEST_F(ViewerE2E, KeysStepThroughTheFolderSkippingADamagedPicture) {
     EXPECT_TRUE(titled(w, at(6)));
     // S picks a picture of the folder that loads.
     typeKey(w, 'S');
-    Sleep(300);
+    ASSERT_TRUE(settle(w));
     const std::string picked = title(w);
     bool known = false;
     for (int i = 1; i <= 25; ++i)
@@ -309,10 +309,10 @@ TEST_F(ViewerE2E, ReleasingTheButtonOverAnotherWindowEndsTheDrag) {
     const int fromX = start.left + 50, fromY = start.top + 50;
     moveMouse(fromX, fromY);
     mouseDown();
-    Sleep(50);
+    settle(w);
     for (int i = 1; i <= 10; ++i) {
         moveMouse(fromX + (250 - fromX) * i / 10, fromY + (250 - fromY) * i / 10);
-        Sleep(20);
+        settle(w);
     }
     mouseUp();
     const Placement dropped{start.left + 250 - fromX, start.top + 250 - fromY, start.width,
@@ -320,9 +320,9 @@ TEST_F(ViewerE2E, ReleasingTheButtonOverAnotherWindowEndsTheDrag) {
     EXPECT_TRUE(placedAt(w, dropped));
     // The pointer moves on; the window must stay where it was let go.
     moveMouse(700, 900);
-    Sleep(300);
+    ASSERT_TRUE(settle(w));
     moveMouse(750, 950);
-    Sleep(300);
+    ASSERT_TRUE(settle(w));
     EXPECT_TRUE(placedAt(w, dropped));
     DestroyWindow(other);
     closeWithEsc(p, w);
@@ -393,14 +393,14 @@ TEST_F(ViewerE2E, SpaceZoomsToTheDesktopAndEveryWayOfClosingBringsTheViewerBack)
     const Placement zp = placementOf(z);
     // Dragging does not move it.
     drag(zp.left + 300, zp.top + 300, zp.left + 400, zp.top + 350);
-    Sleep(200);
+    ASSERT_TRUE(settle(z));
     EXPECT_TRUE(placedAt(z, zp));
     // The close menu: dismissed, the window stays; chosen, it closes.
     HWND menu = rightClick(p, z, 200, 200);
     ASSERT_TRUE(menu) << "no close menu";
     postKey(menu, VK_ESCAPE);
     EXPECT_TRUE(waitUntil([&] { return !IsWindowVisible(menu); }, Millis{3000}));
-    Sleep(200);
+    ASSERT_TRUE(settle(z));
     EXPECT_TRUE(IsWindowVisible(z));
     menu = rightClick(p, z, 200, 200);
     ASSERT_TRUE(menu);
@@ -520,7 +520,7 @@ class SeeThroughE2E : public ViewerE2E {
         HWND w = viewer(p, path);
         ASSERT_TRUE(w);
         ASSERT_TRUE(placedAt(w, centredFor(picW, picH)));
-        Sleep(300);
+        ASSERT_TRUE(settle(w));
         const std::vector<DWORD> px = centre(w, picW, picH);
         ASSERT_FALSE(px.empty());
         background = px.front();
