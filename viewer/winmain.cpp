@@ -1,9 +1,10 @@
 // The entry point: start-up in order (error handler, library, GDI+), then
 // MAIN, then the shut-down routines on every way out.
+#include "base/handles.h"
+#include "base/text.h"
 #include "errors/handler.h"
 #include "imaging/gdiplus_session.h"
 #include "util/libinit.h"
-#include "base/text.h"
 #include "viewer/startup.h"
 
 #include <windows.h>
@@ -18,11 +19,10 @@ namespace {
 std::string firstArgument() {
     int count = 0;
     LPWSTR *args = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    const vistoro::UniqueLocal block(args); // one block for the whole array
     std::string first;
     if (args && count > 1)
         first = vistoro::narrowAcp(args[1]);
-    if (args)
-        ::LocalFree(args);
     return first;
 }
 
