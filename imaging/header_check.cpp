@@ -1,5 +1,6 @@
 #include "imaging/header_check.h"
 
+#include "imaging/byte_order.h"
 #include "imaging/picture_limits.h"
 
 #include <cstdint>
@@ -11,10 +12,6 @@ namespace {
 
 using u64 = std::uint64_t;
 
-u64 le16(const BYTE *p) noexcept { return static_cast<u64>(p[0] | p[1] << 8); }
-u64 be16(const BYTE *p) noexcept { return static_cast<u64>(p[0] << 8 | p[1]); }
-u64 le32(const BYTE *p) noexcept { return le16(p) | le16(p + 2) << 16; }
-u64 be32(const BYTE *p) noexcept { return be16(p) << 16 | be16(p + 2); }
 
 // A signed 32-bit height, of which only the magnitude is a size.
 u64 magnitude(u64 field) noexcept {

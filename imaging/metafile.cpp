@@ -1,5 +1,6 @@
 #include "imaging/metafile.h"
 
+#include "imaging/byte_order.h"
 #include "imaging/metafile_check.h"
 #include "imaging/picture_limits.h"
 
@@ -11,17 +12,9 @@ namespace vistoro {
 
 namespace {
 
-constexpr std::uint32_t kPlaceableKey = 0x9AC6CDD7;
 constexpr std::uint16_t kSetWindowOrg = 0x020B;
 constexpr std::uint16_t kSetWindowExt = 0x020C;
-constexpr std::size_t kWmfHeaderBytes = 18;
 
-std::uint16_t word(const BYTE *p) noexcept {
-    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
-}
-std::uint32_t dword(const BYTE *p) noexcept {
-    return static_cast<std::uint32_t>(word(p)) | static_cast<std::uint32_t>(word(p + 2)) << 16;
-}
 void putWord(std::vector<BYTE> &out, std::uint16_t v) {
     out.push_back(static_cast<BYTE>(v & 0xFF));
     out.push_back(static_cast<BYTE>(v >> 8));
@@ -60,13 +53,13 @@ std::optional<std::vector<BYTE>> placeableHeaderFor(const BYTE *data, std::size_
     // Records: a 32-bit size in words, a 16-bit function, then parameters
     // (for the window calls: y first, then x).
     for (std::size_t at = kWmfHeaderBytes; at + 6 <= size;) {
-        const std::uint32_t words = dword(data + at);
-        const std::uint16_t function = word(data + at + 4);
+        const std::uint32_t words = le32(data + at);
+        const std::uint16_t function = le16(data + at + 4);
         if (words < 3 || function == 0 || words > (size - at) / 2)
             break;
         if ((function == kSetWindowOrg || function == kSetWindowExt) && words >= 5) {
-            auto y = static_cast<std::int16_t>(word(data + at + 6));
-            auto x = static_cast<std::int16_t>(word(data + at + 8));
+            auto y = static_cast<std::int16_t>(le16(data + at + 6));
+            auto x = static_cast<std::int16_t>(le16(data + at + 8));
             if (function == kSetWindowOrg && !orgX) {
                 orgX = x;
                 orgY = y;
@@ -94,7 +87,7 @@ std::optional<std::vector<BYTE>> placeableHeaderFor(const BYTE *data, std::size_
     putWord(header, 0);
     std::uint16_t sum = 0;
     for (std::size_t i = 0; i < header.size(); i += 2)
-        sum ^= word(header.data() + i);
+        sum ^= le16(header.data() + i);
     putWord(header, sum);
     return header;
 }

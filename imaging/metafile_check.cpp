@@ -1,5 +1,6 @@
 #include "imaging/metafile_check.h"
 
+#include "imaging/byte_order.h"
 #include "imaging/picture_limits.h"
 
 #include <cstdint>
@@ -11,17 +12,10 @@ namespace {
 
 using u64 = std::uint64_t;
 
-std::uint16_t u16(const BYTE *p) noexcept { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
-std::uint32_t u32(const BYTE *p) noexcept {
-    return static_cast<std::uint32_t>(u16(p)) | static_cast<std::uint32_t>(u16(p + 2)) << 16;
-}
-std::int32_t i32(const BYTE *p) noexcept { return static_cast<std::int32_t>(u32(p)); }
+std::int32_t i32(const BYTE *p) noexcept { return static_cast<std::int32_t>(le32(p)); }
 
-constexpr std::uint32_t kPlaceableKey = 0x9AC6CDD7;
 constexpr std::uint32_t kEmfSignature = 0x464D4520; // " EMF"
 constexpr std::uint32_t kEmfPlusSignature = 0x2B464D45; // "EMF+"
-constexpr std::size_t kPlaceableBytes = 22;
-constexpr std::size_t kWmfHeaderBytes = 18;
 
 // Pens wider than the largest coordinate of a Windows metafile: the
 // players widen such a pen's every stroke for minutes.
@@ -99,10 +93,10 @@ class EmfRecord {
   public:
     EmfRecord(const BYTE *p, std::uint32_t size, std::uint32_t handles) noexcept
         : p_(p), size_(size), handles_(handles) {}
-    std::uint32_t type() const noexcept { return u32(p_); }
+    std::uint32_t type() const noexcept { return le32(p_); }
     bool has(u64 bytes) const noexcept { return bytes <= size_; }
-    std::uint32_t at(std::uint32_t offset) const noexcept { return u32(p_ + offset); }
-    std::uint16_t at16(std::uint32_t offset) const noexcept { return u16(p_ + offset); }
+    std::uint32_t at(std::uint32_t offset) const noexcept { return le32(p_ + offset); }
+    std::uint16_t at16(std::uint32_t offset) const noexcept { return le16(p_ + offset); }
     // A run of `count` items of `each` bytes from `offset`, inside the record.
     bool holds(u64 offset, u64 count, u64 each) const noexcept {
         return offset <= size_ && count <= size_ && count * each <= size_ - offset;
@@ -138,7 +132,7 @@ class EmfRecord {
         if (bytes < 32 || !holds(offset, bytes, 1))
             return false;
         const BYTE *r = p_ + offset;
-        const std::uint32_t headerBytes = u32(r), rects = u32(r + 8);
+        const std::uint32_t headerBytes = le32(r), rects = le32(r + 8);
         return headerBytes >= 32 && headerBytes <= bytes &&
                u64{rects} * 16 <= u64{bytes} - headerBytes;
     }
@@ -191,8 +185,8 @@ bool extendedRecordsHoldTogether(const BYTE *data, std::uint32_t bytes) noexcept
         if (bytes - at < 12)
             return false;
         const BYTE *r = data + at;
-        const std::uint16_t type = u16(r);
-        const std::uint32_t size = u32(r + 4), dataSize = u32(r + 8);
+        const std::uint16_t type = le16(r);
+        const std::uint32_t size = le32(r + 4), dataSize = le32(r + 8);
         if (type < kFirstType || type > kLastType || size < 12 || size % 4 != 0 ||
             size > bytes - at || dataSize > size - 12)
             return false;
@@ -211,7 +205,7 @@ bool extendedRecordsHoldTogether(const BYTE *data, std::uint32_t bytes) noexcept
         case kDrawDriverString:
             // Font, brush, options, matrix flag, glyph count; then two
             // bytes a glyph and eight a position.
-            if (dataSize < 20 || u64{u32(r + 12 + 16)} * 10 + 20 > dataSize)
+            if (dataSize < 20 || u64{le32(r + 12 + 16)} * 10 + 20 > dataSize)
                 return false;
             break;
         default:
@@ -317,7 +311,7 @@ bool enhancedRecordIsSound(const EmfRecord &r) noexcept {
         if (!r.has(12) || !r.holds(12, r.at(8), 1))
             return false;
         const std::uint32_t bytes = r.at(8);
-        if (bytes >= 4 && u32(r.bytes() + 12) == kEmfPlusSignature)
+        if (bytes >= 4 && le32(r.bytes() + 12) == kEmfPlusSignature)
             return extendedRecordsHoldTogether(r.bytes() + 12, bytes);
         return true;
     }
@@ -380,10 +374,10 @@ enum : std::uint16_t {
 class WmfRecord {
   public:
     WmfRecord(const BYTE *p, u64 words) noexcept : p_(p), params_(words - 3) {}
-    std::uint16_t function() const noexcept { return u16(p_ + 4); }
+    std::uint16_t function() const noexcept { return le16(p_ + 4); }
     u64 params() const noexcept { return params_; }
     bool has(u64 n) const noexcept { return n <= params_; }
-    std::uint16_t param(u64 i) const noexcept { return u16(p_ + 6 + i * 2); }
+    std::uint16_t param(u64 i) const noexcept { return le16(p_ + 6 + i * 2); }
     const BYTE *paramBytes(u64 i) const noexcept { return p_ + 6 + i * 2; }
     u64 paramBytesFrom(u64 i) const noexcept { return (params_ - i) * 2; }
     // A packed bitmap from parameter `i` to the end of the record.
@@ -550,38 +544,38 @@ MetafileKind metafileKindOf(const BYTE *data, std::size_t size) noexcept {
     // The platform's loaders take the first two bytes of the placeable key,
     // or a first record of type 1, or the signature at offset 40, for a
     // metafile; each is checked as one here.
-    if (size >= 2 && u16(data) == (kPlaceableKey & 0xFFFF))
+    if (size >= 2 && le16(data) == (kPlaceableKey & 0xFFFF))
         return MetafileKind::placeable;
-    if ((size >= 4 && u32(data) == emrHeader) || (size >= 44 && u32(data + 40) == kEmfSignature))
+    if ((size >= 4 && le32(data) == emrHeader) || (size >= 44 && le32(data + 40) == kEmfSignature))
         return MetafileKind::enhanced;
     // Memory or disk metafile, a nine-word header, version 1 or 3.
-    if (size >= kWmfHeaderBytes && (u16(data) == 1 || u16(data) == 2) && u16(data + 2) == 9 &&
-        (u16(data + 4) == 0x0100 || u16(data + 4) == 0x0300))
+    if (size >= kWmfHeaderBytes && (le16(data) == 1 || le16(data) == 2) && le16(data + 2) == 9 &&
+        (le16(data + 4) == 0x0100 || le16(data + 4) == 0x0300))
         return MetafileKind::plainWmf;
     return MetafileKind::none;
 }
 
 bool enhancedMetafileIsSound(const BYTE *data, std::size_t size) noexcept {
-    if (size < 88 || u32(data) != emrHeader || u32(data + 40) != kEmfSignature)
+    if (size < 88 || le32(data) != emrHeader || le32(data + 40) != kEmfSignature)
         return false;
-    const std::uint32_t headerSize = u32(data + 4), total = u32(data + 48);
-    const std::uint32_t handles = u16(data + 56);
+    const std::uint32_t headerSize = le32(data + 4), total = le32(data + 48);
+    const std::uint32_t handles = le16(data + 56);
     // Slot 0 of the object table is written whatever the count says.
     if (headerSize < 88 || headerSize % 4 != 0 || total % 4 != 0 || total > size ||
         headerSize > total || handles < 1)
         return false;
-    const std::uint32_t descChars = u32(data + 64), descAt = u32(data + 68);
+    const std::uint32_t descChars = le32(data + 64), descAt = le32(data + 68);
     if (descChars && (descAt > headerSize || u64{descChars} * 2 > headerSize - descAt))
         return false;
     if (headerSize >= 108) {
-        const std::uint32_t formatBytes = u32(data + 88), formatAt = u32(data + 92);
+        const std::uint32_t formatBytes = le32(data + 88), formatAt = le32(data + 92);
         if (formatBytes && (formatAt > headerSize || formatBytes > headerSize - formatAt))
             return false;
     }
     for (std::uint32_t at = headerSize; at < total;) {
         if (total - at < 8)
             return false;
-        const std::uint32_t type = u32(data + at), bytes = u32(data + at + 4);
+        const std::uint32_t type = le32(data + at), bytes = le32(data + at + 4);
         if (bytes < 8 || bytes % 4 != 0 || bytes > total - at || type == emrHeader ||
             type > emrLastType || type == 0)
             return false;
@@ -595,19 +589,19 @@ bool enhancedMetafileIsSound(const BYTE *data, std::size_t size) noexcept {
 }
 
 bool windowsMetafileIsSound(const BYTE *data, std::size_t size) noexcept {
-    if (size < kWmfHeaderBytes || u16(data + 2) != 9)
+    if (size < kWmfHeaderBytes || le16(data + 2) != 9)
         return false;
     // The loaders read the size in words that the header gives, and play
     // just that much.
-    const u64 total = u64{u32(data + 6)} * 2;
+    const u64 total = u64{le32(data + 6)} * 2;
     if (total < kWmfHeaderBytes || total > size)
         return false;
-    ObjectTable objects(u16(data + 10));
+    ObjectTable objects(le16(data + 10));
     try {
         for (u64 at = kWmfHeaderBytes; at < total;) {
             if (total - at < 6)
                 return false;
-            const u64 words = u32(data + at);
+            const u64 words = le32(data + at);
             if (words < 3 || words > (total - at) / 2)
                 return false;
             const WmfRecord r(data + at, words);
@@ -630,7 +624,7 @@ bool metafileRecordsHoldTogether(const BYTE *data, std::size_t size) noexcept {
     case MetafileKind::enhanced:
         return enhancedMetafileIsSound(data, size);
     case MetafileKind::placeable:
-        return size >= kPlaceableBytes && u32(data) == kPlaceableKey &&
+        return size >= kPlaceableBytes && le32(data) == kPlaceableKey &&
                windowsMetafileIsSound(data + kPlaceableBytes, size - kPlaceableBytes);
     case MetafileKind::plainWmf:
         return windowsMetafileIsSound(data, size);
@@ -642,29 +636,29 @@ bool packedBitmapFits(const BYTE *data, std::size_t size, const BYTE *bitsAt,
                       std::size_t bitsSize, bool paletteIndices) noexcept {
     if (size < 12)
         return false;
-    const std::uint32_t headerBytes = u32(data);
+    const std::uint32_t headerBytes = le32(data);
     u64 width, height, tableBytes, bitCount, compression = BI_RGB, colours;
     u64 sizeImage = 0;
     if (headerBytes == 12) { // the old core header
-        width = u16(data + 4);
-        height = u16(data + 6);
-        if (u16(data + 8) != 1)
+        width = le16(data + 4);
+        height = le16(data + 6);
+        if (le16(data + 8) != 1)
             return false;
-        bitCount = u16(data + 10);
+        bitCount = le16(data + 10);
         colours = bitCount <= 8 ? u64{1} << bitCount : 0;
         tableBytes = 12 + colours * (paletteIndices ? 2 : 3);
     } else {
         if (headerBytes < 40 || headerBytes > size)
             return false;
         const std::int32_t w = i32(data + 4), h = i32(data + 8);
-        if (w <= 0 || h == 0 || h == INT32_MIN || u16(data + 12) != 1)
+        if (w <= 0 || h == 0 || h == INT32_MIN || le16(data + 12) != 1)
             return false;
         width = static_cast<u64>(w);
         height = static_cast<u64>(h < 0 ? -static_cast<std::int64_t>(h) : h);
-        bitCount = u16(data + 14);
-        compression = u32(data + 16);
-        sizeImage = u32(data + 20);
-        const std::uint32_t used = u32(data + 32);
+        bitCount = le16(data + 14);
+        compression = le32(data + 16);
+        sizeImage = le32(data + 20);
+        const std::uint32_t used = le32(data + 32);
         if (used > 256)
             return false;
         colours = used ? used : (bitCount <= 8 ? u64{1} << bitCount : 0);

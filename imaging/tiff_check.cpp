@@ -1,5 +1,6 @@
 #include "imaging/tiff_check.h"
 
+#include "imaging/byte_order.h"
 #include "imaging/picture_limits.h"
 
 #include <cstdint>
@@ -14,14 +15,8 @@ using u64 = std::uint64_t;
 class Reader {
   public:
     Reader(const BYTE *data, bool bigEndian) noexcept : p_(data), big_(bigEndian) {}
-    std::uint16_t u16(u64 at) const noexcept {
-        return big_ ? static_cast<std::uint16_t>(p_[at] << 8 | p_[at + 1])
-                    : static_cast<std::uint16_t>(p_[at] | p_[at + 1] << 8);
-    }
-    std::uint32_t u32(u64 at) const noexcept {
-        return big_ ? static_cast<std::uint32_t>(u16(at)) << 16 | u16(at + 2)
-                    : static_cast<std::uint32_t>(u16(at)) | static_cast<std::uint32_t>(u16(at + 2)) << 16;
-    }
+    std::uint16_t u16(u64 at) const noexcept { return big_ ? be16(p_ + at) : le16(p_ + at); }
+    std::uint32_t u32(u64 at) const noexcept { return big_ ? be32(p_ + at) : le32(p_ + at); }
 
   private:
     const BYTE *p_;
