@@ -2,7 +2,7 @@
 # Draws the program's icon (a framed picture with a hill and a sun) at the
 # usual sizes into res/vistoro.ico. Run by hand when the design changes.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
+source "$(dirname "$0")/common.sh"
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 convert -size 256x256 xc:none \

@@ -2,7 +2,7 @@
 # Draws the program's logo for the About box (a stylised Z over a lens,
 # 76 x 76, 16 colours) into res/zelm.bmp. Run by hand when the design changes.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
+source "$(dirname "$0")/common.sh"
 convert -size 76x76 xc:white \
   -fill '#1f4e9c' -stroke none -draw 'roundrectangle 2,2 73,73 10,10' \
   -fill none -stroke '#f2c230' -strokewidth 5 -draw 'circle 38,38 38,12' \

@@ -2,7 +2,7 @@
 # Draws the bundled sample pictures into res/samples/ with ImageMagick.
 # Run by hand when the set changes; the results are committed.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
+source "$(dirname "$0")/common.sh"
 out="$root/res/samples"
 rm -rf "$out"
 mkdir -p "$out"
