@@ -28,11 +28,17 @@ std::array<int, 2> PRNOFFSET(HDC hDC) {
     return {::GetDeviceCaps(hDC, PHYSICALOFFSETX), ::GetDeviceCaps(hDC, PHYSICALOFFSETY)};
 }
 
-HDC CREATEMETAFILE(const std::string &cFile) { return ::CreateMetaFileA(cFile.c_str()); }
+UniqueMetafileDC CREATEMETAFILE(const std::string &cFile) {
+    return UniqueMetafileDC(::CreateMetaFileA(cFile.c_str()));
+}
 
-HMETAFILE CLOSEMETAFILE(HDC hDC) { return ::CloseMetaFile(hDC); }
+UniqueMetafile CLOSEMETAFILE(UniqueMetafileDC hDC) {
+    return UniqueMetafile(hDC ? ::CloseMetaFile(hDC.release()) : nullptr);
+}
 
-bool DELETEMETAFILE(HMETAFILE hMeta) { return ::DeleteMetaFile(hMeta) != FALSE; }
+bool DELETEMETAFILE(UniqueMetafile hMeta) {
+    return hMeta && ::DeleteMetaFile(hMeta.release()) != FALSE;
+}
 
 bool ENABLEWINDOW(HWND hWnd, bool lEnable) {
     if (!hWnd || !::IsWindow(hWnd))

@@ -1,5 +1,6 @@
 // The device calls of a print job, each a thin platform call with the
-// argument and result shapes the job relies on. None keeps state.
+// argument and result shapes the job relies on. None keeps state; the
+// handles made here come back in owners.
 #pragma once
 
 #include "base/handles.h"
@@ -29,10 +30,13 @@ int GETDEVICECAPS(HDC hDC, int nIndex);
 // {horizontal, vertical} offset of the printable area from the paper edge.
 std::array<int, 2> PRNOFFSET(HDC hDC);
 
-// A Windows metafile (the older format) recorded into the file cFile.
-HDC CREATEMETAFILE(const std::string &cFile);
-HMETAFILE CLOSEMETAFILE(HDC hDC);
-bool DELETEMETAFILE(HMETAFILE hMeta);
+// A Windows metafile (the older format) recorded into the file cFile: the
+// recording context, empty when it cannot be made.
+UniqueMetafileDC CREATEMETAFILE(const std::string &cFile);
+// Ends the recording; the file holds what was recorded.
+UniqueMetafile CLOSEMETAFILE(UniqueMetafileDC hDC);
+// Frees the metafile's handle; the file stays on disk. True when freed.
+bool DELETEMETAFILE(UniqueMetafile hMeta);
 
 // EnableWindow for a window that exists; false for any other.
 bool ENABLEWINDOW(HWND hWnd, bool lEnable);

@@ -43,12 +43,6 @@ UniqueDC contextOfNamedPrinter(const std::string &cModel) {
     return PRINTERDCFROMNAME(parts[0], cModel, parts[1]);
 }
 
-void closeMetafile(HDC &hDCOut) noexcept {
-    if (hDCOut)
-        DELETEMETAFILE(CLOSEMETAFILE(hDCOut)); // the file on disk keeps the page
-    hDCOut = nullptr;
-}
-
 } // namespace
 
 int SETPROW(std::optional<int> n) {
@@ -138,9 +132,10 @@ void TPrinter::StartPage() {
     if (!lPreview) {
         STARTPAGE(hDC);
     } else {
-        closeMetafile(hDCOut); // a page left open is kept as it stands
+        closePage(); // a page left open is kept as it stands
         aMeta.push_back(pageMetafileName(nPage));
-        hDCOut = CREATEMETAFILE(aMeta.back());
+        page_ = CREATEMETAFILE(aMeta.back());
+        hDCOut = page_.get();
     }
 }
 
@@ -151,7 +146,7 @@ void TPrinter::EndPage() {
         if (!lCancel)
             ENDPAGE(hDC);
     } else {
-        closeMetafile(hDCOut);
+        closePage();
     }
     ++nPage;
 }
@@ -204,12 +199,19 @@ void TPrinter::Preview() {
     End();
 }
 
+void TPrinter::closePage() noexcept {
+    if (!page_)
+        return;
+    DELETEMETAFILE(CLOSEMETAFILE(std::move(page_))); // the file on disk keeps the page
+    hDCOut = nullptr;
+}
+
 void TPrinter::releaseContext() noexcept {
     if (windowDisabled_)
         ENABLEWINDOW(hWnd, true);
     windowDisabled_ = false;
     oDlg.reset(); // a dialog that refused to close goes with its object
-    closeMetafile(hDCOut);
+    closePage();
     hDCOut = nullptr;
     if (hDC) {
         if (docStarted_)

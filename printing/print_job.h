@@ -60,7 +60,9 @@ class TPrinter {
     std::string cDocument;
     std::string cModel;
     HDC hDC = nullptr;    // owned; 0: no printer
-    HDC hDCOut = nullptr; // where drawing goes; a page's metafile in preview mode
+    // Where drawing goes, not owned: hDC in print mode, the recording context
+    // of the page in preview mode (0 between pages).
+    HDC hDCOut = nullptr;
     int nXOffset = 0, nYOffset = 0;
     int nPage = 1;
     bool lPreview = false;
@@ -73,7 +75,10 @@ class TPrinter {
 
   private:
     void showProgress();
+    // Preview mode: ends the recording of the page, whose file stays.
+    void closePage() noexcept;
     void releaseContext() noexcept;
+    UniqueMetafileDC page_;       // preview mode: the page being recorded
     bool docStarted_ = false;     // the spooler document waits for its end
     bool windowDisabled_ = false; // hWnd was disabled here
 };
