@@ -1,6 +1,6 @@
-// The device calls of a print job, each a thin platform call with the
-// argument and result shapes the job relies on. None keeps state; the
-// handles made here come back in owners.
+// The device calls of a print job, each a thin platform call (the printer's
+// through printer_calls.h) with the argument and result shapes the job
+// relies on. None keeps state; the handles made here come back in owners.
 #pragma once
 
 #include "base/handles.h"
@@ -12,6 +12,7 @@
 // The platform's old printer-escape codes of these names are not used here.
 #undef STARTDOC
 #undef ENDDOC
+#undef ABORTDOC
 
 namespace vistoro {
 
@@ -24,6 +25,8 @@ inline constexpr std::size_t kMaxDocumentName = 31;
 int STARTDOC(HDC hDC, const std::string &cDocument,
              const std::optional<std::string> &cOutput = std::nullopt);
 int ENDDOC(HDC hDC);
+// Drops the document unprinted.
+int ABORTDOC(HDC hDC);
 int STARTPAGE(HDC hDC);
 int ENDPAGE(HDC hDC);
 int GETDEVICECAPS(HDC hDC, int nIndex);

@@ -1,5 +1,6 @@
 #include "printing/printer_setup.h"
 
+#include "printing/printer_calls.h"
 #include "util/late_bound.h"
 
 #include <cstddef>
@@ -155,9 +156,9 @@ UniqueDC contextWithSelectionMode(const Selection &s, const std::string &driver,
         if (!mode->get())
             return {};
     }
-    return UniqueDC(::CreateDCA(driver.c_str(), device.c_str(),
-                                port.empty() ? nullptr : port.c_str(),
-                                mode ? static_cast<const DEVMODEA *>(mode->get()) : nullptr));
+    return UniqueDC(printerCalls().createDC(
+        driver.c_str(), device.c_str(), port.empty() ? nullptr : port.c_str(),
+        mode ? static_cast<const DEVMODEA *>(mode->get()) : nullptr));
 }
 } // namespace
 
