@@ -30,6 +30,13 @@ int ABORTDOC(HDC hDC);
 int STARTPAGE(HDC hDC);
 int ENDPAGE(HDC hDC);
 int GETDEVICECAPS(HDC hDC, int nIndex);
+
+// A spooler document open on a printer context. Dropped, it is aborted, so
+// that no way out leaves a document open; ENDDOC(document.release()) ends
+// it as complete.
+inline void abortDocument(HDC hDC) noexcept { ABORTDOC(hDC); }
+using SpoolerDocument = UniqueHandle<HDC, NullTraits<HDC, abortDocument>>;
+
 // {horizontal, vertical} offset of the printable area from the paper edge.
 std::array<int, 2> PRNOFFSET(HDC hDC);
 

@@ -2,7 +2,6 @@
 
 #include "imaging/decode.h"
 #include "printing/packed_dib.h"
-#include "printing/print_device.h"
 #include "printing/printer_setup.h"
 #include "res/printdlg.h"
 #include "toolkit/controls.h"
@@ -64,27 +63,26 @@ std::string pageMetafileName(int nPage) {
 TPrinter::TPrinter(const TPrinterNew &a)
     : cDocument(a.cDocument.value_or("")), cModel(a.cModel.value_or("")), lPreview(a.lPreview),
       lNoPrint(a.lNoPrint) {
-    UniqueDC dc;
     if (!a.cModel) {
-        dc = GETPRINTDEFAULT();
+        hDC = GETPRINTDEFAULT();
         cModel = PRNGETNAME();
     } else {
-        dc = contextOfNamedPrinter(cModel);
+        hDC = contextOfNamedPrinter(cModel);
     }
-    if (!dc) {
+    if (!hDC) {
         POPMSG("Impossibile trovare la stampante " + cModel + ".", 1);
         return;
     }
-    hDC = dc.release();
     try {
-        const auto offset = PRNOFFSET(hDC);
+        const auto offset = PRNOFFSET(hDC.get());
         nXOffset = offset[0];
         nYOffset = offset[1];
         PFEED(1);
         if (!lPreview) {
-            // A failure is not told: the pages then go nowhere.
-            docStarted_ = STARTDOC(hDC, cDocument) > 0;
-            hDCOut = hDC;
+            // A refused document is not told: the pages then go nowhere.
+            if (STARTDOC(hDC.get(), cDocument) > 0)
+                document_.reset(hDC.get());
+            hDCOut = hDC.get();
         }
         hWnd = GETACTIVEWINDOW();
         showProgress();
@@ -130,7 +128,7 @@ void TPrinter::StartPage() {
     if (lCancel)
         return;
     if (!lPreview) {
-        STARTPAGE(hDC);
+        STARTPAGE(hDC.get());
     } else {
         closePage(); // a page left open is kept as it stands
         aMeta.push_back(pageMetafileName(nPage));
@@ -144,7 +142,7 @@ void TPrinter::EndPage() {
         return;
     if (!lPreview) {
         if (!lCancel)
-            ENDPAGE(hDC);
+            ENDPAGE(hDC.get());
     } else {
         closePage();
     }
@@ -168,9 +166,9 @@ void TPrinter::SayImage(const TPrinterSayImage &a) {
              .nHeight = a.nHeight, .nRaster = a.nRaster});
 }
 
-int TPrinter::nHorzRes() const { return GETDEVICECAPS(hDC, HORZRES); }
+int TPrinter::nHorzRes() const { return GETDEVICECAPS(hDC.get(), HORZRES); }
 
-int TPrinter::nVertRes() const { return GETDEVICECAPS(hDC, VERTRES); }
+int TPrinter::nVertRes() const { return GETDEVICECAPS(hDC.get(), VERTRES); }
 
 void TPrinter::CloseWnd() {
     if (hWnd)
@@ -185,6 +183,8 @@ void TPrinter::End() {
     if (!hDC)
         return;
     CloseWnd();
+    if (document_)
+        ENDDOC(document_.release());
     releaseContext();
 }
 
@@ -213,14 +213,9 @@ void TPrinter::releaseContext() noexcept {
     oDlg.reset(); // a dialog that refused to close goes with its object
     closePage();
     hDCOut = nullptr;
-    if (hDC) {
-        if (docStarted_)
-            ENDDOC(hDC);
-        ::DeleteDC(hDC);
-    }
+    document_.reset(); // not ended by End: aborted
     // The job is inert from here on: a second End finds no context.
-    hDC = nullptr;
-    docStarted_ = false;
+    hDC.reset();
     for (const std::string &name : aMeta)
         ::DeleteFileW(widen(name).c_str());
     aMeta.clear();

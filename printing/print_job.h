@@ -5,8 +5,9 @@
 // recorded into a metafile on disk instead of being printed.
 #pragma once
 
-#include "toolkit/dialog.h"
 #include "base/handles.h"
+#include "printing/print_device.h"
+#include "toolkit/dialog.h"
 
 #include <memory>
 #include <optional>
@@ -35,7 +36,8 @@ class TPrinter {
     // (hDC 0), and every later operation does nothing.
     explicit TPrinter(const TPrinterNew &args = {});
     static std::unique_ptr<TPrinter> New(const TPrinterNew &args = {});
-    // A job left without End is ended here, so nothing it holds outlives it.
+    // A job left without End (an exception on the way) is aborted here: its
+    // document is dropped unprinted and nothing it holds outlives it.
     ~TPrinter();
     TPrinter(const TPrinter &) = delete;
     TPrinter &operator=(const TPrinter &) = delete;
@@ -59,7 +61,7 @@ class TPrinter {
 
     std::string cDocument;
     std::string cModel;
-    HDC hDC = nullptr;    // owned; 0: no printer
+    UniqueDC hDC; // the printer's context; empty: no printer
     // Where drawing goes, not owned: hDC in print mode, the recording context
     // of the page in preview mode (0 between pages).
     HDC hDCOut = nullptr;
@@ -79,7 +81,7 @@ class TPrinter {
     void closePage() noexcept;
     void releaseContext() noexcept;
     UniqueMetafileDC page_;       // preview mode: the page being recorded
-    bool docStarted_ = false;     // the spooler document waits for its end
+    SpoolerDocument document_;    // print mode: open until End ends it
     bool windowDisabled_ = false; // hWnd was disabled here
 };
 
