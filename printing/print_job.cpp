@@ -128,7 +128,8 @@ void TPrinter::StartPage() {
     if (lCancel)
         return;
     if (!lPreview) {
-        STARTPAGE(hDC.get());
+        if (STARTPAGE(hDC.get()) <= 0)
+            pageRefused_ = true;
     } else {
         closePage(); // a page left open is kept as it stands
         aMeta.push_back(pageMetafileName(nPage));
@@ -141,8 +142,8 @@ void TPrinter::EndPage() {
     if (!hDC)
         return;
     if (!lPreview) {
-        if (!lCancel)
-            ENDPAGE(hDC.get());
+        if (!lCancel && ENDPAGE(hDC.get()) <= 0)
+            pageRefused_ = true;
     } else {
         closePage();
     }
@@ -183,7 +184,9 @@ void TPrinter::End() {
     if (!hDC)
         return;
     CloseWnd();
-    if (document_)
+    // A document with a page the printer refused is aborted, not handed to
+    // the spooler as if complete.
+    if (document_ && !pageRefused_)
         ENDDOC(document_.release());
     releaseContext();
 }

@@ -134,6 +134,7 @@ TEST_F(FailingPrinter, RefusedDocumentIsNotToldNorClosedAndTheContextGoes) {
 TEST_F(FailingPrinter, DocumentIsEndedWhenCompleteAndAbortedOnEveryOtherWayOut) {
     struct Case {
         const char *how;
+        int startPageAnswer = 1, endPageAnswer = 1;
         bool cancel = false;
         bool leaveByException = false;
         const char *ending;
@@ -142,11 +143,15 @@ TEST_F(FailingPrinter, DocumentIsEndedWhenCompleteAndAbortedOnEveryOtherWayOut) 
         {.how = "one page printed", .ending = "EndDoc"},
         // Cancelling ends the document with what it has, with no abort.
         {.how = "cancelled before the page", .cancel = true, .ending = "EndDoc"},
+        {.how = "StartPage refused", .startPageAnswer = SP_ERROR, .ending = "AbortDoc"},
+        {.how = "EndPage refused", .endPageAnswer = 0, .ending = "AbortDoc"},
         {.how = "left by an exception", .leaveByException = true, .ending = "AbortDoc"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.how);
         FakePrinter printer;
+        printer.startPageAnswer = c.startPageAnswer;
+        printer.endPageAnswer = c.endPageAnswer;
         try {
             TPrinter job({.cDocument = c.how});
             ASSERT_TRUE(job.hDC);
