@@ -61,8 +61,7 @@ std::string pageMetafileName(int nPage) {
 }
 
 TPrinter::TPrinter(const TPrinterNew &a)
-    : cDocument(a.cDocument.value_or("")), cModel(a.cModel.value_or("")), lPreview(a.lPreview),
-      lNoPrint(a.lNoPrint) {
+    : cDocument(a.cDocument.value_or("")), cModel(a.cModel.value_or("")), lPreview(a.lPreview) {
     if (!a.cModel) {
         hDC = GETPRINTDEFAULT();
         cModel = PRNGETNAME();

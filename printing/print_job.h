@@ -19,7 +19,7 @@ namespace vistoro {
 struct TPrinterNew {
     std::optional<std::string> cDocument; // ""
     bool lPreview = false;
-    bool lNoPrint = false;
+    bool lNoPrint = false; // in the job's interface; only a preview window would read it
     std::optional<std::string> cModel; // a printer's device name; none: the selection
 };
 
@@ -35,6 +35,7 @@ class TPrinter {
     // Makes the job; without a printer it tells the user and stays inert
     // (hDC 0), and every later operation does nothing.
     explicit TPrinter(const TPrinterNew &args = {});
+    // The job's interface names New; the viewer constructs the job directly.
     static std::unique_ptr<TPrinter> New(const TPrinterNew &args = {});
     // A job left without End (an exception on the way) is aborted here: its
     // document is dropped unprinted and nothing it holds outlives it.
@@ -55,7 +56,6 @@ class TPrinter {
     // Draws the picture of a file at a device position, stretched to the
     // given size. Nothing for a missing or undecodable file.
     void SayImage(const TPrinterSayImage &args);
-    void SayBitmap(const TPrinterSayImage &args) { SayImage(args); }
     // The printable area in device pixels, always from the printer context.
     int nHorzRes() const;
     int nVertRes() const;
@@ -69,12 +69,10 @@ class TPrinter {
     int nXOffset = 0, nYOffset = 0;
     int nPage = 1;
     bool lPreview = false;
-    bool lNoPrint = false;
     std::vector<std::string> aMeta; // recorded page files, in page order
     HWND hWnd = nullptr;            // disabled while the job runs
     std::unique_ptr<TDialog> oDlg;  // the progress dialog
     bool lCancel = false;
-    int nRec = 0; // the program opens no tables: always 0
 
   private:
     void showProgress();
