@@ -1,6 +1,7 @@
 #include "printing/print_device.h"
 
 #include "base/text.h"
+#include "printing/printer_calls.h"
 
 #include <vector>
 
@@ -13,14 +14,16 @@ int STARTDOC(HDC hDC, const std::string &cDocument, const std::optional<std::str
     di.cbSize = sizeof di;
     di.lpszDocName = name.c_str();
     di.lpszOutput = cOutput ? cOutput->c_str() : nullptr;
-    return ::StartDocA(hDC, &di);
+    return printerCalls().startDoc(hDC, di);
 }
 
-int ENDDOC(HDC hDC) { return ::EndDoc(hDC); }
+int ENDDOC(HDC hDC) { return printerCalls().endDoc(hDC); }
 
-int STARTPAGE(HDC hDC) { return ::StartPage(hDC); }
+int ABORTDOC(HDC hDC) { return printerCalls().abortDoc(hDC); }
 
-int ENDPAGE(HDC hDC) { return ::EndPage(hDC); }
+int STARTPAGE(HDC hDC) { return printerCalls().startPage(hDC); }
+
+int ENDPAGE(HDC hDC) { return printerCalls().endPage(hDC); }
 
 int GETDEVICECAPS(HDC hDC, int nIndex) { return ::GetDeviceCaps(hDC, nIndex); }
 
@@ -28,11 +31,17 @@ std::array<int, 2> PRNOFFSET(HDC hDC) {
     return {::GetDeviceCaps(hDC, PHYSICALOFFSETX), ::GetDeviceCaps(hDC, PHYSICALOFFSETY)};
 }
 
-HDC CREATEMETAFILE(const std::string &cFile) { return ::CreateMetaFileA(cFile.c_str()); }
+UniqueMetafileDC CREATEMETAFILE(const std::string &cFile) {
+    return UniqueMetafileDC(::CreateMetaFileA(cFile.c_str()));
+}
 
-HMETAFILE CLOSEMETAFILE(HDC hDC) { return ::CloseMetaFile(hDC); }
+UniqueMetafile CLOSEMETAFILE(UniqueMetafileDC hDC) {
+    return UniqueMetafile(hDC ? ::CloseMetaFile(hDC.release()) : nullptr);
+}
 
-bool DELETEMETAFILE(HMETAFILE hMeta) { return ::DeleteMetaFile(hMeta) != FALSE; }
+bool DELETEMETAFILE(UniqueMetafile hMeta) {
+    return hMeta && ::DeleteMetaFile(hMeta.release()) != FALSE;
+}
 
 bool ENABLEWINDOW(HWND hWnd, bool lEnable) {
     if (!hWnd || !::IsWindow(hWnd))

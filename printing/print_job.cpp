@@ -2,7 +2,6 @@
 
 #include "imaging/decode.h"
 #include "printing/packed_dib.h"
-#include "printing/print_device.h"
 #include "printing/printer_setup.h"
 #include "res/printdlg.h"
 #include "toolkit/controls.h"
@@ -43,12 +42,6 @@ UniqueDC contextOfNamedPrinter(const std::string &cModel) {
     return PRINTERDCFROMNAME(parts[0], cModel, parts[1]);
 }
 
-void closeMetafile(HDC &hDCOut) noexcept {
-    if (hDCOut)
-        DELETEMETAFILE(CLOSEMETAFILE(hDCOut)); // the file on disk keeps the page
-    hDCOut = nullptr;
-}
-
 } // namespace
 
 int SETPROW(std::optional<int> n) {
@@ -68,29 +61,27 @@ std::string pageMetafileName(int nPage) {
 }
 
 TPrinter::TPrinter(const TPrinterNew &a)
-    : cDocument(a.cDocument.value_or("")), cModel(a.cModel.value_or("")), lPreview(a.lPreview),
-      lNoPrint(a.lNoPrint) {
-    UniqueDC dc;
+    : cDocument(a.cDocument.value_or("")), cModel(a.cModel.value_or("")), lPreview(a.lPreview) {
     if (!a.cModel) {
-        dc = GETPRINTDEFAULT();
+        hDC = GETPRINTDEFAULT();
         cModel = PRNGETNAME();
     } else {
-        dc = contextOfNamedPrinter(cModel);
+        hDC = contextOfNamedPrinter(cModel);
     }
-    if (!dc) {
+    if (!hDC) {
         POPMSG("Impossibile trovare la stampante " + cModel + ".", 1);
         return;
     }
-    hDC = dc.release();
     try {
-        const auto offset = PRNOFFSET(hDC);
+        const auto offset = PRNOFFSET(hDC.get());
         nXOffset = offset[0];
         nYOffset = offset[1];
         PFEED(1);
         if (!lPreview) {
-            // A failure is not told: the pages then go nowhere.
-            docStarted_ = STARTDOC(hDC, cDocument) > 0;
-            hDCOut = hDC;
+            // A refused document is not told: the pages then go nowhere.
+            if (STARTDOC(hDC.get(), cDocument) > 0)
+                document_.reset(hDC.get());
+            hDCOut = hDC.get();
         }
         hWnd = GETACTIVEWINDOW();
         showProgress();
@@ -136,11 +127,13 @@ void TPrinter::StartPage() {
     if (lCancel)
         return;
     if (!lPreview) {
-        STARTPAGE(hDC);
+        if (STARTPAGE(hDC.get()) <= 0)
+            pageRefused_ = true;
     } else {
-        closeMetafile(hDCOut); // a page left open is kept as it stands
+        closePage(); // a page left open is kept as it stands
         aMeta.push_back(pageMetafileName(nPage));
-        hDCOut = CREATEMETAFILE(aMeta.back());
+        page_ = CREATEMETAFILE(aMeta.back());
+        hDCOut = page_.get();
     }
 }
 
@@ -148,10 +141,10 @@ void TPrinter::EndPage() {
     if (!hDC)
         return;
     if (!lPreview) {
-        if (!lCancel)
-            ENDPAGE(hDC);
+        if (!lCancel && ENDPAGE(hDC.get()) <= 0)
+            pageRefused_ = true;
     } else {
-        closeMetafile(hDCOut);
+        closePage();
     }
     ++nPage;
 }
@@ -173,9 +166,9 @@ void TPrinter::SayImage(const TPrinterSayImage &a) {
              .nHeight = a.nHeight, .nRaster = a.nRaster});
 }
 
-int TPrinter::nHorzRes() const { return GETDEVICECAPS(hDC, HORZRES); }
+int TPrinter::nHorzRes() const { return GETDEVICECAPS(hDC.get(), HORZRES); }
 
-int TPrinter::nVertRes() const { return GETDEVICECAPS(hDC, VERTRES); }
+int TPrinter::nVertRes() const { return GETDEVICECAPS(hDC.get(), VERTRES); }
 
 void TPrinter::CloseWnd() {
     if (hWnd)
@@ -190,6 +183,10 @@ void TPrinter::End() {
     if (!hDC)
         return;
     CloseWnd();
+    // A document with a page the printer refused is aborted, not handed to
+    // the spooler as if complete.
+    if (document_ && !pageRefused_)
+        ENDDOC(document_.release());
     releaseContext();
 }
 
@@ -204,21 +201,23 @@ void TPrinter::Preview() {
     End();
 }
 
+void TPrinter::closePage() noexcept {
+    if (!page_)
+        return;
+    DELETEMETAFILE(CLOSEMETAFILE(std::move(page_))); // the file on disk keeps the page
+    hDCOut = nullptr;
+}
+
 void TPrinter::releaseContext() noexcept {
     if (windowDisabled_)
         ENABLEWINDOW(hWnd, true);
     windowDisabled_ = false;
     oDlg.reset(); // a dialog that refused to close goes with its object
-    closeMetafile(hDCOut);
+    closePage();
     hDCOut = nullptr;
-    if (hDC) {
-        if (docStarted_)
-            ENDDOC(hDC);
-        ::DeleteDC(hDC);
-    }
+    document_.reset(); // not ended by End: aborted
     // The job is inert from here on: a second End finds no context.
-    hDC = nullptr;
-    docStarted_ = false;
+    hDC.reset();
     for (const std::string &name : aMeta)
         ::DeleteFileW(widen(name).c_str());
     aMeta.clear();

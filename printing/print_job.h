@@ -5,8 +5,9 @@
 // recorded into a metafile on disk instead of being printed.
 #pragma once
 
-#include "toolkit/dialog.h"
 #include "base/handles.h"
+#include "printing/print_device.h"
+#include "toolkit/dialog.h"
 
 #include <memory>
 #include <optional>
@@ -18,7 +19,7 @@ namespace vistoro {
 struct TPrinterNew {
     std::optional<std::string> cDocument; // ""
     bool lPreview = false;
-    bool lNoPrint = false;
+    bool lNoPrint = false; // in the job's interface; only a preview window would read it
     std::optional<std::string> cModel; // a printer's device name; none: the selection
 };
 
@@ -34,13 +35,16 @@ class TPrinter {
     // Makes the job; without a printer it tells the user and stays inert
     // (hDC 0), and every later operation does nothing.
     explicit TPrinter(const TPrinterNew &args = {});
+    // The job's interface names New; the viewer constructs the job directly.
     static std::unique_ptr<TPrinter> New(const TPrinterNew &args = {});
-    // A job left without End is ended here, so nothing it holds outlives it.
+    // A job left without End (an exception on the way) is aborted here: its
+    // document is dropped unprinted and nothing it holds outlives it.
     ~TPrinter();
     TPrinter(const TPrinter &) = delete;
     TPrinter &operator=(const TPrinter &) = delete;
 
     // Finishes the job and releases everything; the job is inert afterwards.
+    // The document is ended, or aborted when the printer refused a page.
     void End();
     // Preview mode: closes the progress dialog and hands the recorded pages
     // on (see the definition).
@@ -52,29 +56,32 @@ class TPrinter {
     // Draws the picture of a file at a device position, stretched to the
     // given size. Nothing for a missing or undecodable file.
     void SayImage(const TPrinterSayImage &args);
-    void SayBitmap(const TPrinterSayImage &args) { SayImage(args); }
     // The printable area in device pixels, always from the printer context.
     int nHorzRes() const;
     int nVertRes() const;
 
     std::string cDocument;
     std::string cModel;
-    HDC hDC = nullptr;    // owned; 0: no printer
-    HDC hDCOut = nullptr; // where drawing goes; a page's metafile in preview mode
+    UniqueDC hDC; // the printer's context; empty: no printer
+    // Where drawing goes, not owned: hDC in print mode, the recording context
+    // of the page in preview mode (0 between pages).
+    HDC hDCOut = nullptr;
     int nXOffset = 0, nYOffset = 0;
     int nPage = 1;
     bool lPreview = false;
-    bool lNoPrint = false;
     std::vector<std::string> aMeta; // recorded page files, in page order
     HWND hWnd = nullptr;            // disabled while the job runs
     std::unique_ptr<TDialog> oDlg;  // the progress dialog
     bool lCancel = false;
-    int nRec = 0; // the program opens no tables: always 0
 
   private:
     void showProgress();
+    // Preview mode: ends the recording of the page, whose file stays.
+    void closePage() noexcept;
     void releaseContext() noexcept;
-    bool docStarted_ = false;     // the spooler document waits for its end
+    UniqueMetafileDC page_;       // preview mode: the page being recorded
+    SpoolerDocument document_;    // print mode: open until End ends it
+    bool pageRefused_ = false;    // StartPage or EndPage failed on the printer
     bool windowDisabled_ = false; // hWnd was disabled here
 };
 

@@ -1,5 +1,6 @@
 #include "printing/printer_setup.h"
 
+#include "printing/printer_calls.h"
 #include "util/late_bound.h"
 
 #include <cstddef>
@@ -21,9 +22,12 @@ BOOL callPrintDialog(PRINTDLGA &pd) {
 }
 
 // The selection record. Made at first use from the default printer; its
-// device-mode and device-names blocks live until the program ends.
+// device-mode and device-names blocks live until the program ends, lent to
+// the dialog's record only for the length of a dialog call.
 struct Selection {
     PRINTDLGA pd{};
+    UniqueGlobal devMode;
+    UniqueGlobal devNames;
 
     Selection() {
         pd.lStructSize = sizeof pd;
@@ -36,18 +40,25 @@ struct Selection {
         pd.nCopies = 1;
         // No dialog is shown: the platform fills the blocks for the default
         // printer, and leaves them 0 when there is none.
-        callPrintDialog(pd);
-        if (pd.hDC)
-            ::DeleteDC(std::exchange(pd.hDC, nullptr));
-    }
-    ~Selection() {
-        if (pd.hDevMode)
-            ::GlobalFree(pd.hDevMode);
-        if (pd.hDevNames)
-            ::GlobalFree(pd.hDevNames);
+        runDialog();
+        // The default query makes no context; one made anyway is dropped.
+        UniqueDC unused(std::exchange(pd.hDC, nullptr));
     }
     Selection(const Selection &) = delete;
     Selection &operator=(const Selection &) = delete;
+
+    // The dialog call over the record. The call may free the blocks it was
+    // given and put new ones in their place, so the owners let go of them
+    // for the call and take back whatever the record holds afterwards.
+    BOOL runDialog() {
+        pd.hDevMode = devMode.release();
+        pd.hDevNames = devNames.release();
+        ScopeExit takeBack([this] {
+            devMode.reset(std::exchange(pd.hDevMode, nullptr));
+            devNames.reset(std::exchange(pd.hDevNames, nullptr));
+        });
+        return callPrintDialog(pd);
+    }
 };
 
 Selection &selection() {
@@ -71,9 +82,9 @@ class DevModeLock {
 
 bool setOrientation(short value) {
     Selection &s = selection();
-    if (!s.pd.hDevMode)
+    if (!s.devMode)
         return false;
-    DevModeLock lock(s.pd.hDevMode);
+    DevModeLock lock(s.devMode.get());
     if (!lock.get())
         return false;
     lock.get()->dmOrientation = value;
@@ -95,10 +106,10 @@ struct DeviceNames {
 // The selection's names, read within their block; nothing without a
 // printer or when the block cannot be read.
 std::optional<DeviceNames> deviceNames(const Selection &s) {
-    if (!s.pd.hDevNames)
+    if (!s.devNames)
         return std::nullopt;
-    GlobalLockGuard names(s.pd.hDevNames);
-    const SIZE_T size = ::GlobalSize(s.pd.hDevNames);
+    GlobalLockGuard names(s.devNames.get());
+    const SIZE_T size = ::GlobalSize(s.devNames.get());
     if (!names.get() || size < sizeof(DEVNAMES))
         return std::nullopt;
     DEVNAMES dn;
@@ -115,7 +126,7 @@ UniqueDC PRINTERSETUP(std::optional<HWND> hWndOwner) {
     s.pd.hwndOwner = hWndOwner ? *hWndOwner : ::GetActiveWindow();
     s.pd.Flags = PD_PRINTSETUP | PD_RETURNDC | PD_USEDEVMODECOPIESANDCOLLATE;
     s.pd.hDC = nullptr;
-    if (!callPrintDialog(s.pd))
+    if (!s.runDialog())
         return {};
     return UniqueDC(std::exchange(s.pd.hDC, nullptr));
 }
@@ -124,9 +135,9 @@ bool PSETUP() { return static_cast<bool>(PRINTERSETUP()); }
 
 int PRNGETORIENTATION() {
     Selection &s = selection();
-    if (!s.pd.hDevMode)
+    if (!s.devMode)
         return 0;
-    DevModeLock lock(s.pd.hDevMode);
+    DevModeLock lock(s.devMode.get());
     return lock.get() ? lock.get()->dmOrientation : 0;
 }
 
@@ -140,14 +151,14 @@ namespace {
 UniqueDC contextWithSelectionMode(const Selection &s, const std::string &driver,
                                   const std::string &device, const std::string &port) {
     std::optional<GlobalLockGuard> mode;
-    if (s.pd.hDevMode) {
-        mode.emplace(s.pd.hDevMode);
+    if (s.devMode) {
+        mode.emplace(s.devMode.get());
         if (!mode->get())
             return {};
     }
-    return UniqueDC(::CreateDCA(driver.c_str(), device.c_str(),
-                                port.empty() ? nullptr : port.c_str(),
-                                mode ? static_cast<const DEVMODEA *>(mode->get()) : nullptr));
+    return UniqueDC(printerCalls().createDC(
+        driver.c_str(), device.c_str(), port.empty() ? nullptr : port.c_str(),
+        mode ? static_cast<const DEVMODEA *>(mode->get()) : nullptr));
 }
 } // namespace
 

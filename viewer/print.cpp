@@ -1,5 +1,6 @@
 #include "viewer/print.h"
 
+#include "base/handles.h"
 #include "printing/print_job.h"
 #include "printing/printer_setup.h"
 
@@ -14,10 +15,7 @@ void PRINT(const std::string &cFile, const ImageSize &aSize) {
     else
         PRNLANDSCAPE();
     // The orientation comes back on every way out, also when the job fails.
-    struct Restore {
-        int nOld;
-        ~Restore() { nOld == kPortrait ? PRNPORTRAIT() : PRNLANDSCAPE(); }
-    } restore{nOld};
+    ScopeExit restore([nOld] { nOld == kPortrait ? PRNPORTRAIT() : PRNLANDSCAPE(); });
 
     TPrinter oPrn({.cDocument = cFile, .lPreview = false, .lNoPrint = false});
     oPrn.StartPage();

@@ -105,7 +105,7 @@ TEST_F(PrintJob, ProgressDialogFollowsThePagesAndTheActiveWindowWaits) {
         TPrinter job({.cDocument = name});
         ASSERT_TRUE(job.hDC);
         EXPECT_EQ(job.cModel, "PDF");
-        EXPECT_EQ(job.hDCOut, job.hDC);
+        EXPECT_EQ(job.hDCOut, job.hDC.get());
         EXPECT_EQ(job.hWnd, owner.get());
         EXPECT_FALSE(IsWindowEnabled(owner.get()));
         ASSERT_TRUE(job.oDlg);
