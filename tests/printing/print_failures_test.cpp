@@ -131,7 +131,7 @@ TEST_F(FailingPrinter, RefusedDocumentIsNotToldNorClosedAndTheContextGoes) {
     EXPECT_TRUE(shown.empty());
 }
 
-TEST_F(FailingPrinter, DocumentIsEndedWhenCompleteAndAbortedOnEveryOtherWayOut) {
+TEST_F(FailingPrinter, DocumentIsEndedByEndEvenAfterARefusedPageAndAbortedWhenEndIsSkipped) {
     struct Case {
         const char *how;
         int startPageAnswer = 1, endPageAnswer = 1;
@@ -143,8 +143,10 @@ TEST_F(FailingPrinter, DocumentIsEndedWhenCompleteAndAbortedOnEveryOtherWayOut) 
         {.how = "one page printed", .ending = "EndDoc"},
         // Cancelling ends the document with what it has, with no abort.
         {.how = "cancelled before the page", .cancel = true, .ending = "EndDoc"},
-        {.how = "StartPage refused", .startPageAnswer = SP_ERROR, .ending = "AbortDoc"},
-        {.how = "EndPage refused", .endPageAnswer = 0, .ending = "AbortDoc"},
+        // A page the printer refuses is passed over: the job carries on and
+        // ends its document as any other.
+        {.how = "StartPage refused", .startPageAnswer = SP_ERROR, .ending = "EndDoc"},
+        {.how = "EndPage refused", .endPageAnswer = 0, .ending = "EndDoc"},
         {.how = "left by an exception", .leaveByException = true, .ending = "AbortDoc"},
     };
     for (const Case &c : cases) {
