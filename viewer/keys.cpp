@@ -11,14 +11,6 @@
 namespace vistoro {
 namespace {
 
-constexpr KeyBinding kKeys[] = {
-    {VK_SPACE, ViewerCommand::Zoom},       {VK_DOWN, ViewerCommand::Next},
-    {VK_UP, ViewerCommand::Previous},      {VK_NEXT, ViewerCommand::TenForward},
-    {VK_PRIOR, ViewerCommand::TenBack},    {VK_HOME, ViewerCommand::First},
-    {VK_END, ViewerCommand::Last},         {'S', ViewerCommand::Random},
-    {VK_LEFT, ViewerCommand::RotateLeft},  {VK_RIGHT, ViewerCommand::RotateRight},
-};
-
 RandomPick &randomPick() {
     static RandomPick pick;
     return pick;
@@ -60,15 +52,6 @@ SeekResult walk(const ImageList &list, int nIdx, int step, const EntryLoader &lo
 
 } // namespace
 
-std::span<const KeyBinding> keyTable() { return kKeys; }
-
-ViewerCommand commandForKey(int nKey) {
-    for (const KeyBinding &k : kKeys)
-        if (k.nKey == nKey)
-            return k.command;
-    return ViewerCommand::None;
-}
-
 bool isNavigation(ViewerCommand c) {
     switch (c) {
     case ViewerCommand::Next:
@@ -82,6 +65,11 @@ bool isNavigation(ViewerCommand c) {
     default:
         return false;
     }
+}
+
+bool isDispatched(ViewerCommand c) {
+    return c == ViewerCommand::Zoom || c == ViewerCommand::RotateLeft ||
+           c == ViewerCommand::RotateRight || isNavigation(c);
 }
 
 bool atListEnd(ViewerCommand c, int nIdx, int length) {
@@ -171,7 +159,7 @@ std::optional<bool> CHANGEIMG(TDialog &oDlg, ViewerState &st, int nKey) {
     const ImageList &list = *st.aFiles;
     const int length = static_cast<int>(list.size());
 
-    if (command == ViewerCommand::None || (command == ViewerCommand::Random && length <= 1))
+    if (!isDispatched(command) || (command == ViewerCommand::Random && length <= 1))
         return std::nullopt;
     if (atListEnd(command, st.nIdx, length))
         return std::nullopt;
