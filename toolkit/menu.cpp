@@ -110,6 +110,11 @@ void TMenu::Add(std::unique_ptr<TMenuItem> oItem) {
     aItems.emplace_back(std::move(oItem));
 }
 
+void TMenu::EndConstruction() {
+    auto &menus = aMenus();
+    menus.erase(std::find(menus.begin(), menus.end(), this), menus.end());
+}
+
 void TMenu::Activate(int nRow, int nCol, TWindow &owner, bool lDestroy) {
     const bool fromBelow = nRow < 0;
     Point at{std::max(nRow, 0), nCol};

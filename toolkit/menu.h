@@ -82,6 +82,9 @@ class TMenu {
     std::vector<Accel> oAccTable; // declared keys (first menu only)
 
     void Add(std::unique_ptr<TMenuItem> oItem);
+    // Ends the construction of this menu: it leaves aMenus, together with
+    // any submenu of it still being built. Nothing for a menu not in it.
+    void EndConstruction();
     // Shows the menu at the client point (nRow = y, nCol = x) of oWnd, runs
     // the chosen action, and destroys the menu when lDestroy.
     void Activate(int nRow, int nCol, TWindow &oWnd, bool lDestroy = true);

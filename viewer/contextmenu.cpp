@@ -75,10 +75,7 @@ void CREAMENU(TDialog &oDlg, int nRow, int nCol, ViewerState &st) {
             entry(m, command.cMenuText, [&oDlg, &st, &command] { runFromMenu(oDlg, st, command); });
     }
 
-    // Construction ends: the menu leaves the stack of menus being built.
-    auto &building = TMenu::aMenus();
-    if (!building.empty() && building.back() == menu.get())
-        building.pop_back();
+    menu->EndConstruction();
     menu->Activate(nRow, nCol, oDlg, true);
 }
 
