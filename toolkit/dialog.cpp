@@ -244,13 +244,8 @@ void TDialog::runModal(HWND owner) {
 
 void TDialog::runNonModal(HWND owner) {
     ToolkitState &st = toolkitState();
-    auto freeSlot = [&st]() -> HWND * {
-        for (HWND &slot : st.nonModal)
-            if (!slot)
-                return &slot;
-        return nullptr;
-    };
-    if (!aControls.empty() && !freeSlot()) {
+    auto full = [&st] { return st.nonModal.size() >= ToolkitState::kMostNonModal; };
+    if (!aControls.empty() && full()) {
         MESSAGEBOX(owner, "Not possible to create more non-modal Dialogs", "", MB_OK | MB_ICONSTOP);
         return;
     }
@@ -277,14 +272,13 @@ void TDialog::runNonModal(HWND owner) {
     hWnd = wnd;
     ::ShowWindow(wnd, SW_HIDE);
     if (!aControls.empty()) {
-        HWND *slot = freeSlot();
-        if (!slot) {
+        if (full()) {
             ::SendMessageW(wnd, WM_CLOSE, 0, 0);
             MESSAGEBOX(owner, "Not possible to create more non-modal Dialogs", "",
                        MB_OK | MB_ICONSTOP);
             return;
         }
-        *slot = wnd;
+        st.nonModal.push_back(wnd);
     }
     const bool focus = Initiate(nullptr, wnd);
     if (!hWnd)

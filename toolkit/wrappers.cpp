@@ -107,12 +107,14 @@ int MESSAGEBOX(HWND owner, const std::string &text, const std::string &title, UI
 namespace {
 
 // Asks the non-modal dialogs whether the message is one of their keyboard
-// messages: the one that claimed the previous message first, then the table.
+// messages: the one that claimed the previous message first, then the rest
+// in order. By position, as a dialog may open or close while it is asked.
 bool claimedByNonModal(ToolkitState &st, MSG &msg) {
     if (st.lastClaimer && ::IsWindow(st.lastClaimer) && ::IsDialogMessageA(st.lastClaimer, &msg))
         return true;
-    for (HWND dlg : st.nonModal) {
-        if (dlg && dlg != st.lastClaimer && ::IsWindow(dlg) && ::IsDialogMessageA(dlg, &msg)) {
+    for (std::size_t i = 0; i < st.nonModal.size(); ++i) {
+        const HWND dlg = st.nonModal[i];
+        if (dlg != st.lastClaimer && ::IsWindow(dlg) && ::IsDialogMessageA(dlg, &msg)) {
             st.lastClaimer = dlg;
             return true;
         }

@@ -5,10 +5,10 @@
 
 #include <windows.h>
 
-#include <array>
 #include <initializer_list>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace vistoro {
 
@@ -22,12 +22,13 @@ struct Point {
 };
 
 // What SYSREFRESH consults: the toolkit's accelerator table with its window,
-// the table of non-modal dialogs (empty slots are nullptr) and the last key.
+// the open non-modal dialogs in the order they were registered, and the
+// last key.
 struct ToolkitState {
-    static constexpr std::size_t kNonModalSlots = 1500;
+    static constexpr std::size_t kMostNonModal = 1500; // more are refused
     HACCEL accelerators = nullptr;
     HWND acceleratorWindow = nullptr;
-    std::array<HWND, kNonModalSlots> nonModal{};
+    std::vector<HWND> nonModal;
     HWND lastClaimer = nullptr; // the dialog that claimed the previous message
     int lastKey = 0;
     bool honourQuit = true;
