@@ -177,7 +177,6 @@ void TDialog::Activate(const TDialogActivate &a) {
     lCenterInWnd = a.lCenterInWnd.value_or(false) || lCenterInWnd;
     hWnd = nullptr;
     nLastKey = 0;
-    hasStarted_ = false;
 
     ActiveScope active;
     HWND owner = ownerWindow();
@@ -213,7 +212,7 @@ void TDialog::runModal(HWND owner) {
                               reinterpret_cast<LPARAM>(this));
         lastError = ::GetLastError();
     } else {
-        const std::string data = cResData.empty() ? cToChar(owner) : cResData;
+        const std::string data = cToChar(owner);
         UniqueGlobal block;
         {
             CursorScope wait;
@@ -257,8 +256,7 @@ void TDialog::runNonModal(HWND owner) {
                                    reinterpret_cast<LPARAM>(this));
         lastError = ::GetLastError();
     } else {
-        const std::string data = cResData.empty() ? cToChar(owner) : cResData;
-        std::string aligned = data + std::string(4, '\0');
+        std::string aligned = cToChar(owner) + std::string(4, '\0');
         wnd = ::CreateDialogIndirectParamW(
             ::GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(aligned.data()), owner,
             dialogProc(), reinterpret_cast<LPARAM>(this));

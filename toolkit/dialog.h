@@ -57,9 +57,6 @@ struct TDialogActivate {
     WindowHook bWhen;      // replaces the member when given
     std::optional<bool> lResize16;
     std::optional<bool> lCenterInWnd;
-    bool lMdiChild = false;
-    TDialog **oMdiChild = nullptr; // kept unchanged
-    WindowHook bMdiSetup;
 };
 
 class TDialog : public TWindow {
@@ -90,7 +87,6 @@ class TDialog : public TWindow {
 
     bool lTruePixel = false;
     std::string cResName;
-    std::string cResData;
     HINSTANCE hResources = nullptr;
     bool lCentered = false;
     bool lCenterInWnd = false;
@@ -129,7 +125,6 @@ class TDialog : public TWindow {
     void runNonModal(HWND owner);
     void raiseCannotCreate(DWORD lastError) const;
     bool modal() const { return lModal.value_or(true); }
-    bool hasStarted_ = false;
     bool creatingNonModal_ = false;
     HICON smallIcon_ = nullptr;
     bool ownsSmallIcon_ = false;

@@ -23,13 +23,8 @@ TMenuItem::TMenuItem(const TMenuItemNew &a) {
     bAction = a.bAlternate ? a.bAlternate : a.bAction;
     bWhen = a.bWhen;
     nId = next++;
-    if (a.nVirtKey) {
-        nVirtKey = a.nVirtKey;
-        nVKState = a.nVKState;
-        auto &menus = TMenu::aMenus();
-        if (!menus.empty())
-            menus.front()->oAccTable.push_back({nVKState, nVirtKey, nId});
-    }
+    nVirtKey = a.nVirtKey;
+    nVKState = a.nVirtKey ? a.nVKState : 0;
 }
 
 std::unique_ptr<TMenuItem> TMenuItem::New(const TMenuItemNew &args) {

@@ -44,13 +44,14 @@ class TMenuItem {
     MenuHook bAction;
     MenuHook bWhen;
     int nId = 0;
-    int nVKState = 0, nVirtKey = 0;
+    int nVKState = 0, nVirtKey = 0; // stored only: no accelerator acts on them
     TMenu *oMenu = nullptr;
 
     // Next identifier handed out: 16384 at start, 17408 after 32767.
     static int &nNextId();
 
     // Removes the item from its menu and the platform menu (destroys it).
+    // Kept for the toolkit's users, as SetCheck is; the viewer calls neither.
     void End();
     void SetCheck(bool lChecked);
 };
@@ -76,10 +77,6 @@ class TMenu {
     std::string cPrompt;
     bool lMenuBar = false;
     TWindow *oWnd = nullptr;
-    struct Accel {
-        int nVKState, nVirtKey, nId;
-    };
-    std::vector<Accel> oAccTable; // declared keys (first menu only)
 
     void Add(std::unique_ptr<TMenuItem> oItem);
     // Ends the construction of this menu: it leaves aMenus, together with

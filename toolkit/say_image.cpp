@@ -46,14 +46,12 @@ void registerControlClasses() {
 TSay &TSay::Redefine(const TSayRedefine &a) {
     auto c = std::make_unique<TSay>();
     c->nId = a.nId;
-    c->l3D = false;
     c->bGet = a.bText;
     c->cPicture = a.cPicture;
     c->cCaption = a.bText ? a.bText() : std::string();
     TDialog *owner = a.oWnd ? dynamic_cast<TDialog *>(a.oWnd) : TDialog::windowDefault();
     c->nClrText = a.nClrText ? a.nClrText : (owner ? std::optional(owner->nClrText) : std::nullopt);
     c->setBackColor(a.nClrBack.value_or(::GetSysColor(COLOR_BTNFACE)));
-    c->lWantClick = false;
     c->lAdjust = a.lAdjust;
     c->lTransparent = a.lTransparent;
     c->oFont = a.oFont;

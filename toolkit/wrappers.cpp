@@ -2,8 +2,6 @@
 
 #include "base/text.h"
 
-#include <utility>
-
 namespace vistoro {
 
 ToolkitState &toolkitState() {
@@ -126,7 +124,6 @@ bool claimedByNonModal(ToolkitState &st, MSG &msg) {
 
 bool SYSREFRESH() {
     ToolkitState &st = toolkitState();
-    HACCEL accel = std::exchange(st.accelerators, nullptr);
     bool metQuit = false;
     MSG msg;
     while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -135,18 +132,14 @@ bool SYSREFRESH() {
             break;
         }
         if (!claimedByNonModal(st, msg)) {
-            if (!(accel && st.acceleratorWindow &&
-                  ::TranslateAcceleratorA(st.acceleratorWindow, accel, &msg))) {
-                ::TranslateMessage(&msg);
-                ::DispatchMessageA(&msg);
-            }
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
         }
         if (msg.message == WM_CHAR)
             st.lastKey = static_cast<int>(msg.wParam);
     }
     if (metQuit && st.honourQuit)
         ::PostQuitMessage(static_cast<int>(msg.wParam));
-    st.accelerators = accel;
     return !metQuit;
 }
 

@@ -21,13 +21,10 @@ struct Point {
     bool operator==(const Point &) const = default;
 };
 
-// What SYSREFRESH consults: the toolkit's accelerator table with its window,
-// the open non-modal dialogs in the order they were registered, and the
-// last key.
+// What SYSREFRESH consults: the open non-modal dialogs in the order they
+// were registered, and the last key.
 struct ToolkitState {
     static constexpr std::size_t kMostNonModal = 1500; // more are refused
-    HACCEL accelerators = nullptr;
-    HWND acceleratorWindow = nullptr;
     std::vector<HWND> nonModal;
     HWND lastClaimer = nullptr; // the dialog that claimed the previous message
     int lastKey = 0;
@@ -44,7 +41,7 @@ bool GETKEYSTATE(int virtualKey);
 Point CLIENTTOSCREEN(HWND wnd, Point &point);
 LONG_PTR SETCLASSLONG(HWND wnd, int index, LONG_PTR value);
 HICON LOADICON(HINSTANCE instance, const char *name);
-HICON LOADICON(HINSTANCE instance, int id);
+HICON LOADICON(HINSTANCE instance, int id); // by number: the viewer loads by name only
 HINSTANCE GETINSTANCE();
 HWND GETDESKTOPWINDOW();
 HWND GETACTIVEWINDOW();

@@ -72,6 +72,7 @@ void closeWaitBox() noexcept;
 // The open please-wait box, or nullptr.
 TMsgBox *openWaitBox() noexcept;
 // The text last shown in the please-wait box; empty once it was closed.
+// Kept for the library's users: the viewer never opens the box.
 std::string CURMSG();
 
 } // namespace vistoro
