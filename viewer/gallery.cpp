@@ -1,9 +1,10 @@
 #include "viewer/gallery.h"
 
 #include "base/error.h"
+#include "base/handles.h"
+#include "base/paths.h"
 #include "toolkit/controls.h"
 #include "util/dlghelp.h"
-#include "base/handles.h"
 #include "util/popmsg.h"
 #include "viewer/closemenu.h"
 #include "viewer/viewwin.h"
@@ -25,12 +26,6 @@ struct TellingScope {
     TellingScope(const TellingScope &) = delete;
     TellingScope &operator=(const TellingScope &) = delete;
 };
-
-// The folder part of a path: up to and including its last backslash.
-std::string folderPart(const std::string &cFile) {
-    const auto slash = cFile.rfind('\\');
-    return slash == std::string::npos ? std::string() : cFile.substr(0, slash + 1);
-}
 
 GalleryFillObserver fillObserver = nullptr;
 

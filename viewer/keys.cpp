@@ -1,5 +1,6 @@
 #include "viewer/keys.h"
 
+#include "base/paths.h"
 #include "toolkit/wrappers.h"
 #include "viewer/rotate.h"
 #include "viewer/zoom.h"
@@ -152,7 +153,7 @@ std::optional<bool> CHANGEIMG(TDialog &oDlg, ViewerState &st, int nKey) {
     }
 
     if (!st.aFiles) {
-        st.aFiles = AFILE(st.cFile.substr(0, st.cFile.rfind('\\') + 1));
+        st.aFiles = AFILE(folderPart(st.cFile));
         const bool noName = trimRight(nameOf(st.cFile)).empty();
         st.nIdx = noName ? 1 : locateInList(*st.aFiles, st.cFile);
     }

@@ -41,26 +41,6 @@ CurrentPath currentPath() {
     return cp;
 }
 
-std::string folderOf(const std::string &file) {
-    auto slash = file.rfind('\\');
-    if (slash == std::string::npos)
-        return "";
-    std::string dir = file.substr(0, slash + 1);
-    if (dir != "\\")
-        dir.pop_back();
-    return dir;
-}
-
-std::string nameOf(const std::string &file) {
-    auto slash = file.rfind('\\');
-    return slash == std::string::npos ? file : file.substr(slash + 1);
-}
-
-bool fileExists(const std::string &path) {
-    const DWORD attr = ::GetFileAttributesW(widen(path).c_str());
-    return attr != INVALID_FILE_ATTRIBUTES && !(attr & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 std::optional<StartState> settleStartFile(const std::string &argument) {
     const CurrentPath here = currentPath();
     std::string cFile = argument;

@@ -1,6 +1,7 @@
 // Start-up: which image file is shown first.
 #pragma once
 
+#include "base/paths.h"
 #include "viewer/imagelist.h"
 
 #include <optional>
@@ -28,12 +29,6 @@ CurrentPath currentPath();
 // open-file dialog when there is none, tells about a missing file. Returns
 // nothing when the program is to end.
 std::optional<StartState> settleStartFile(const std::string &argument);
-
-// The folder part of a lower-case path, as the viewer keeps it.
-std::string folderOf(const std::string &file);
-// The text after the last backslash (the whole text when there is none).
-std::string nameOf(const std::string &file);
-bool fileExists(const std::string &path);
 
 // The program's entry operation.
 void MAIN(const std::string &cFile);
