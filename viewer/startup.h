@@ -25,6 +25,13 @@ struct CurrentPath {
 };
 CurrentPath currentPath();
 
+// Asks for an image file with the open-file dialog, starting in cInitDir;
+// blank when the user cancelled.
+std::string askForImageFile(const std::string &cInitDir);
+
+// The notice for a named file that is not there.
+void tellFileNotFound(const std::string &cFile);
+
 // Settles the first file from the command-line argument: asks with the
 // open-file dialog when there is none, tells about a missing file. Returns
 // nothing when the program is to end.
