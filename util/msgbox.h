@@ -56,6 +56,11 @@ class TMsgBox {
         int width = 0, lines = 1;
     };
     TextSize measure(const std::string &text) const;
+    // The box around a text: widest line + 110 pixels wide, 5 more with a
+    // bar, and (lines + 5) character heights high, a line more with a bar.
+    // A replaced text keeps its own rule for the width (see SetMsg).
+    int boxWidth(int textWidth, bool bar) const { return textWidth + (bar ? 5 : 0) + 110; }
+    int boxHeight(int lines, bool bar) const { return (lines + (bar ? 1 : 0) + 5) * charHeight_; }
     void place(); // the sizes and places of the freshly made box
 
     UniqueFont font_; // outlives the dialog: freed after End
