@@ -37,8 +37,7 @@ void registerDialogClass() {
     wc.hCursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = L"TDialog";
-    g_classRegistered = ::RegisterClassExW(&wc) != 0 ||
-                        ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    g_classRegistered = registerWindowClass(wc);
 }
 
 // Counts an Activate for as long as it runs, on every way out.

@@ -18,17 +18,15 @@ LRESULT CALLBACK plainControlProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
 void registerClass(const wchar_t *name, UINT styles) {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
-    if (::GetClassInfoExW(::GetModuleHandleW(nullptr), name, &wc))
-        return;
-    wc = WNDCLASSEXW{};
-    wc.cbSize = sizeof wc;
     wc.style = styles;
     wc.lpfnWndProc = plainControlProc;
     wc.hInstance = ::GetModuleHandleW(nullptr);
     wc.hCursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = name;
-    ::RegisterClassExW(&wc);
+    // Refused, the class is missing and the dialog naming it cannot be made,
+    // which is told there; the next control tries again.
+    registerWindowClass(wc);
 }
 
 HBITMAP loadResourceBitmap(const std::string &name) {

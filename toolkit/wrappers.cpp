@@ -102,6 +102,10 @@ int MESSAGEBOX(HWND owner, const std::string &text, const std::string &title, UI
     return ::MessageBoxW(owner, widen(text).c_str(), widen(title).c_str(), flags);
 }
 
+bool registerWindowClass(const WNDCLASSEXW &wc) {
+    return ::RegisterClassExW(&wc) != 0 || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
 namespace {
 
 // Asks the non-modal dialogs whether the message is one of their keyboard

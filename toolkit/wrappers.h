@@ -49,6 +49,10 @@ bool TONE(int frequency, int ticks);
 int MESSAGEBOX(HWND owner, const std::string &text, const std::string &title, UINT flags);
 bool SYSREFRESH();
 
+// Registers a window class; true when it is registered, by this call or an
+// earlier one.
+bool registerWindowClass(const WNDCLASSEXW &wc);
+
 // The new top-left corner that WNDCENTER would give a window of this size,
 // without moving it: lets a caller resize and centre in one move.
 Point centredOrigin(int width, int height, HWND parent = nullptr);
