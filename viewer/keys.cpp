@@ -1,5 +1,6 @@
 #include "viewer/keys.h"
 
+#include "base/handles.h"
 #include "base/paths.h"
 #include "toolkit/wrappers.h"
 #include "viewer/rotate.h"
@@ -25,12 +26,6 @@ int defaultPick(int lo, int hi) {
 // Set while a command runs, for every call and handler inside it, and
 // cleared on every way out.
 bool commandRunning = false;
-struct BusyScope {
-    BusyScope() noexcept { commandRunning = true; }
-    ~BusyScope() { commandRunning = false; }
-    BusyScope(const BusyScope &) = delete;
-    BusyScope &operator=(const BusyScope &) = delete;
-};
 
 std::string trimRight(std::string s) {
     while (!s.empty() && s.back() == ' ')
@@ -144,7 +139,8 @@ std::optional<bool> CHANGEIMG(TDialog &oDlg, ViewerState &st, int nKey) {
         return std::nullopt; // not painted yet: keys are dropped
     if (commandRunning)
         return false; // refused, not queued
-    BusyScope busy;
+    commandRunning = true;
+    ScopeExit idle([] { commandRunning = false; });
 
     const ViewerCommand command = commandForKey(nKey);
     if (command == ViewerCommand::Zoom) {
