@@ -1,5 +1,6 @@
 #include "imaging/decode.h"
 
+#include "base/paths.h"
 #include "base/text.h"
 #include "imaging/byte_stream.h"
 #include "imaging/decode_probe.h"
@@ -215,7 +216,7 @@ void GDIP_DELETEIMAGE(GdipImage *oImage) noexcept {
 }
 
 HBITMAP LOADIMG(std::string_view cFile) {
-    if (::GetFileAttributesW(widen(cFile).c_str()) == INVALID_FILE_ATTRIBUTES)
+    if (!fileExists(cFile))
         return nullptr;
     return GDIP_IMAGEFROMFILE(cFile, {.lMakeHandle = true, .lForcePremultiplied = true}).hBitmap;
 }

@@ -97,7 +97,6 @@ class TListBox : public TControl {
     static TListBox &New(const TListBoxNew &args = {});
     std::vector<std::string> aItems;
     std::function<std::any()> bSetGet;
-    std::any uOriginalValue;
     Hook<TWindow &> bChange, bLDblClick, bDrawItem;
     bool lOwnerDraw = false;
     std::string cMsg;
@@ -147,7 +146,6 @@ class TButton : public TControl {
     void Click() override;
     HookResult KeyDown(int nKey, int nFlags) override;
     HookResult GetDlgCode(WPARAM nWParam, LPARAM nLParam) override;
-    HookResult HandleEvent(UINT nMsg, WPARAM nWParam, LPARAM nLParam) override;
 };
 
 struct TSayRedefine {
@@ -169,7 +167,7 @@ class TSay : public TControl {
     static TSay &Redefine(const TSayRedefine &args);
     std::function<std::string()> bGet;
     std::string cPicture;
-    bool l3D = false, lWantClick = false, lAdjust = false;
+    bool lAdjust = false;
     void Initiate(HWND hWndDlg) override;
     // Takes the text anew from its hook and shows it.
     void Refresh() override;

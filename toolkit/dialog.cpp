@@ -37,8 +37,7 @@ void registerDialogClass() {
     wc.hCursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = L"TDialog";
-    g_classRegistered = ::RegisterClassExW(&wc) != 0 ||
-                        ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    g_classRegistered = registerWindowClass(wc);
 }
 
 // The platform's text for an error code on one line: a line break inside
@@ -162,7 +161,6 @@ void TDialog::Activate(const TDialogActivate &a) {
     lCenterInWnd = a.lCenterInWnd.value_or(false) || lCenterInWnd;
     hWnd = nullptr;
     nLastKey = 0;
-    hasStarted_ = false;
 
     // Counts an Activate for as long as it runs, on every way out.
     ++g_active;
@@ -195,7 +193,7 @@ void TDialog::runModal(HWND owner) {
                               reinterpret_cast<LPARAM>(this));
         lastError = ::GetLastError();
     } else {
-        const std::string data = cResData.empty() ? cToChar(owner) : cResData;
+        const std::string data = cToChar(owner);
         UniqueGlobal block;
         {
             CursorGuard wait(::LoadCursorW(nullptr, MAKEINTRESOURCEW(32514))); // hourglass
@@ -226,13 +224,8 @@ void TDialog::runModal(HWND owner) {
 
 void TDialog::runNonModal(HWND owner) {
     ToolkitState &st = toolkitState();
-    auto freeSlot = [&st]() -> HWND * {
-        for (HWND &slot : st.nonModal)
-            if (!slot)
-                return &slot;
-        return nullptr;
-    };
-    if (!aControls.empty() && !freeSlot()) {
+    auto full = [&st] { return st.nonModal.size() >= ToolkitState::kMostNonModal; };
+    if (!aControls.empty() && full()) {
         MESSAGEBOX(owner, "Not possible to create more non-modal Dialogs", "", MB_OK | MB_ICONSTOP);
         return;
     }
@@ -244,8 +237,7 @@ void TDialog::runNonModal(HWND owner) {
                                    reinterpret_cast<LPARAM>(this));
         lastError = ::GetLastError();
     } else {
-        const std::string data = cResData.empty() ? cToChar(owner) : cResData;
-        std::string aligned = data + std::string(4, '\0');
+        std::string aligned = cToChar(owner) + std::string(4, '\0');
         wnd = ::CreateDialogIndirectParamW(
             ::GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(aligned.data()), owner,
             dialogProc(), reinterpret_cast<LPARAM>(this));
@@ -259,14 +251,13 @@ void TDialog::runNonModal(HWND owner) {
     hWnd = wnd;
     ::ShowWindow(wnd, SW_HIDE);
     if (!aControls.empty()) {
-        HWND *slot = freeSlot();
-        if (!slot) {
+        if (full()) {
             ::SendMessageW(wnd, WM_CLOSE, 0, 0);
             MESSAGEBOX(owner, "Not possible to create more non-modal Dialogs", "",
                        MB_OK | MB_ICONSTOP);
             return;
         }
-        *slot = wnd;
+        st.nonModal.push_back(wnd);
     }
     const bool focus = Initiate(nullptr, wnd);
     if (!hWnd)

@@ -58,9 +58,6 @@ struct TDialogActivate {
     WindowHook bWhen;      // replaces the member when given
     std::optional<bool> lResize16;
     std::optional<bool> lCenterInWnd;
-    bool lMdiChild = false;
-    TDialog **oMdiChild = nullptr; // kept unchanged
-    WindowHook bMdiSetup;
 };
 
 class TDialog : public TWindow {
@@ -91,7 +88,6 @@ class TDialog : public TWindow {
 
     bool lTruePixel = false;
     std::string cResName;
-    std::string cResData;
     HINSTANCE hResources = nullptr;
     bool lCentered = false;
     bool lCenterInWnd = false;
@@ -130,7 +126,6 @@ class TDialog : public TWindow {
     void runNonModal(HWND owner);
     void raiseCannotCreate(DWORD lastError) const;
     bool modal() const { return lModal.value_or(true); }
-    bool hasStarted_ = false;
     bool creatingNonModal_ = false;
     UniqueIcon smallIcon_; // only an icon this dialog loaded itself
 };

@@ -71,9 +71,7 @@ DLGPROC dialogProc() { return &DialogProcs::proc; }
 
 void forgetNonModal(HWND wnd) noexcept {
     ToolkitState &st = toolkitState();
-    for (HWND &slot : st.nonModal)
-        if (slot == wnd)
-            slot = nullptr;
+    std::erase(st.nonModal, wnd);
     if (st.lastClaimer == wnd)
         st.lastClaimer = nullptr;
 }

@@ -6,7 +6,7 @@
 namespace vistoro {
 
 DLGPROC dialogProc();
-// Frees the window's slot in the table of non-modal dialogs.
+// Takes the window out of the open non-modal dialogs.
 void forgetNonModal(HWND wnd) noexcept;
 
 } // namespace vistoro

@@ -30,8 +30,6 @@ TListBox &TListBox::New(const TListBoxNew &a) {
     c->cClassName = "LISTBOX";
     c->aItems = a.aItems;
     c->bSetGet = a.bSetGet;
-    if (c->bSetGet)
-        c->uOriginalValue = c->bSetGet();
     c->bChange = a.bChange;
     c->bLDblClick = a.bLDblClick;
     c->bDrawItem = a.bDrawItem;
@@ -174,10 +172,6 @@ HookResult TButton::GetDlgCode(WPARAM wp, LPARAM /*lp*/) {
     if (TDialog *d = dialog())
         d->nLastKey = static_cast<int>(wp);
     return std::nullopt;
-}
-
-HookResult TButton::HandleEvent(UINT nMsg, WPARAM wp, LPARAM lp) {
-    return TControl::HandleEvent(nMsg, wp, lp);
 }
 
 } // namespace vistoro

@@ -23,13 +23,8 @@ TMenuItem::TMenuItem(const TMenuItemNew &a) {
     bAction = a.bAlternate ? a.bAlternate : a.bAction;
     bWhen = a.bWhen;
     nId = next++;
-    if (a.nVirtKey) {
-        nVirtKey = a.nVirtKey;
-        nVKState = a.nVKState;
-        auto &menus = TMenu::aMenus();
-        if (!menus.empty())
-            menus.front()->oAccTable.push_back({nVKState, nVirtKey, nId});
-    }
+    nVirtKey = a.nVirtKey;
+    nVKState = a.nVirtKey ? a.nVKState : 0;
 }
 
 std::unique_ptr<TMenuItem> TMenuItem::New(const TMenuItemNew &args) {
@@ -109,6 +104,11 @@ void TMenu::Add(std::unique_ptr<TMenuItem> oItem) {
     else
         ::AppendMenuW(hMenu.get(), MF_SEPARATOR, static_cast<UINT_PTR>(oItem->nId), nullptr);
     aItems.emplace_back(std::move(oItem));
+}
+
+void TMenu::EndConstruction() {
+    auto &menus = aMenus();
+    menus.erase(std::find(menus.begin(), menus.end(), this), menus.end());
 }
 
 void TMenu::Activate(int nRow, int nCol, TWindow &owner, bool lDestroy) {

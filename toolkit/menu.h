@@ -45,13 +45,14 @@ class TMenuItem {
     MenuHook bAction;
     MenuHook bWhen;
     int nId = 0;
-    int nVKState = 0, nVirtKey = 0;
+    int nVKState = 0, nVirtKey = 0; // stored only: no accelerator acts on them
     TMenu *oMenu = nullptr;
 
     // Next identifier handed out: 16384 at start, 17408 after 32767.
     static int &nNextId();
 
     // Removes the item from its menu and the platform menu (destroys it).
+    // Kept for the toolkit's users, as SetCheck is; the viewer calls neither.
     void End();
     void SetCheck(bool lChecked);
 };
@@ -77,12 +78,11 @@ class TMenu {
     std::string cPrompt;
     bool lMenuBar = false;
     TWindow *oWnd = nullptr;
-    struct Accel {
-        int nVKState, nVirtKey, nId;
-    };
-    std::vector<Accel> oAccTable; // declared keys (first menu only)
 
     void Add(std::unique_ptr<TMenuItem> oItem);
+    // Ends the construction of this menu: it leaves aMenus, together with
+    // any submenu of it still being built. Nothing for a menu not in it.
+    void EndConstruction();
     // Shows the menu at the client point (nRow = y, nCol = x) of oWnd, runs
     // the chosen action, and destroys the menu when lDestroy.
     void Activate(int nRow, int nCol, TWindow &oWnd, bool lDestroy = true);

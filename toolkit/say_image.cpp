@@ -18,17 +18,15 @@ LRESULT CALLBACK plainControlProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
 void registerClass(const wchar_t *name, UINT styles) {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
-    if (::GetClassInfoExW(::GetModuleHandleW(nullptr), name, &wc))
-        return;
-    wc = WNDCLASSEXW{};
-    wc.cbSize = sizeof wc;
     wc.style = styles;
     wc.lpfnWndProc = plainControlProc;
     wc.hInstance = ::GetModuleHandleW(nullptr);
     wc.hCursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = name;
-    ::RegisterClassExW(&wc);
+    // Refused, the class is missing and the dialog naming it cannot be made,
+    // which is told there; the next control tries again.
+    registerWindowClass(wc);
 }
 
 HBITMAP loadResourceBitmap(const std::string &name) {
@@ -46,14 +44,12 @@ void registerControlClasses() {
 TSay &TSay::Redefine(const TSayRedefine &a) {
     auto c = std::make_unique<TSay>();
     c->nId = a.nId;
-    c->l3D = false;
     c->bGet = a.bText;
     c->cPicture = a.cPicture;
     c->cCaption = a.bText ? a.bText() : std::string();
     TDialog *owner = a.oWnd ? dynamic_cast<TDialog *>(a.oWnd) : TDialog::windowDefault();
     c->nClrText = a.nClrText ? a.nClrText : (owner ? std::optional(owner->nClrText) : std::nullopt);
     c->setBackColor(a.nClrBack.value_or(::GetSysColor(COLOR_BTNFACE)));
-    c->lWantClick = false;
     c->lAdjust = a.lAdjust;
     c->lTransparent = a.lTransparent;
     c->oFont = a.oFont;

@@ -2,8 +2,6 @@
 
 #include "base/text.h"
 
-#include <utility>
-
 namespace vistoro {
 
 ToolkitState &toolkitState() {
@@ -104,15 +102,21 @@ int MESSAGEBOX(HWND owner, const std::string &text, const std::string &title, UI
     return ::MessageBoxW(owner, widen(text).c_str(), widen(title).c_str(), flags);
 }
 
+bool registerWindowClass(const WNDCLASSEXW &wc) {
+    return ::RegisterClassExW(&wc) != 0 || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
 namespace {
 
 // Asks the non-modal dialogs whether the message is one of their keyboard
-// messages: the one that claimed the previous message first, then the table.
+// messages: the one that claimed the previous message first, then the rest
+// in order. By position, as a dialog may open or close while it is asked.
 bool claimedByNonModal(ToolkitState &st, MSG &msg) {
     if (st.lastClaimer && ::IsWindow(st.lastClaimer) && ::IsDialogMessageA(st.lastClaimer, &msg))
         return true;
-    for (HWND dlg : st.nonModal) {
-        if (dlg && dlg != st.lastClaimer && ::IsWindow(dlg) && ::IsDialogMessageA(dlg, &msg)) {
+    for (std::size_t i = 0; i < st.nonModal.size(); ++i) {
+        const HWND dlg = st.nonModal[i];
+        if (dlg != st.lastClaimer && ::IsWindow(dlg) && ::IsDialogMessageA(dlg, &msg)) {
             st.lastClaimer = dlg;
             return true;
         }
@@ -124,7 +128,6 @@ bool claimedByNonModal(ToolkitState &st, MSG &msg) {
 
 bool SYSREFRESH() {
     ToolkitState &st = toolkitState();
-    HACCEL accel = std::exchange(st.accelerators, nullptr);
     bool metQuit = false;
     MSG msg;
     while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -133,18 +136,14 @@ bool SYSREFRESH() {
             break;
         }
         if (!claimedByNonModal(st, msg)) {
-            if (!(accel && st.acceleratorWindow &&
-                  ::TranslateAcceleratorA(st.acceleratorWindow, accel, &msg))) {
-                ::TranslateMessage(&msg);
-                ::DispatchMessageA(&msg);
-            }
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
         }
         if (msg.message == WM_CHAR)
             st.lastKey = static_cast<int>(msg.wParam);
     }
     if (metQuit && st.honourQuit)
         ::PostQuitMessage(static_cast<int>(msg.wParam));
-    st.accelerators = accel;
     return !metQuit;
 }
 

@@ -5,10 +5,10 @@
 
 #include <windows.h>
 
-#include <array>
 #include <initializer_list>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace vistoro {
 
@@ -21,13 +21,11 @@ struct Point {
     bool operator==(const Point &) const = default;
 };
 
-// What SYSREFRESH consults: the toolkit's accelerator table with its window,
-// the table of non-modal dialogs (empty slots are nullptr) and the last key.
+// What SYSREFRESH consults: the open non-modal dialogs in the order they
+// were registered, and the last key.
 struct ToolkitState {
-    static constexpr std::size_t kNonModalSlots = 1500;
-    HACCEL accelerators = nullptr;
-    HWND acceleratorWindow = nullptr;
-    std::array<HWND, kNonModalSlots> nonModal{};
+    static constexpr std::size_t kMostNonModal = 1500; // more are refused
+    std::vector<HWND> nonModal;
     HWND lastClaimer = nullptr; // the dialog that claimed the previous message
     int lastKey = 0;
     bool honourQuit = true;
@@ -43,13 +41,17 @@ bool GETKEYSTATE(int virtualKey);
 Point CLIENTTOSCREEN(HWND wnd, Point &point);
 LONG_PTR SETCLASSLONG(HWND wnd, int index, LONG_PTR value);
 HICON LOADICON(HINSTANCE instance, const char *name);
-HICON LOADICON(HINSTANCE instance, int id);
+HICON LOADICON(HINSTANCE instance, int id); // by number: the viewer loads by name only
 HINSTANCE GETINSTANCE();
 HWND GETDESKTOPWINDOW();
 HWND GETACTIVEWINDOW();
 bool TONE(int frequency, int ticks);
 int MESSAGEBOX(HWND owner, const std::string &text, const std::string &title, UINT flags);
 bool SYSREFRESH();
+
+// Registers a window class; true when it is registered, by this call or an
+// earlier one.
+bool registerWindowClass(const WNDCLASSEXW &wc);
 
 // The new top-left corner that WNDCENTER would give a window of this size,
 // without moving it: lets a caller resize and centre in one move.

@@ -2,21 +2,15 @@
 
 #include <functional>
 
+#include "base/handles.h"
 #include "util/popmsg.h"
 
 namespace vistoro {
 namespace {
 
-bool g_validRunning = false; // the re-entrancy marker of VALID
-
-// Exists while one VALID call runs; a nested call sees it and refuses.
-class ValidMarker {
-  public:
-    ValidMarker() noexcept { g_validRunning = true; }
-    ValidMarker(const ValidMarker &) = delete;
-    ValidMarker &operator=(const ValidMarker &) = delete;
-    ~ValidMarker() { g_validRunning = false; }
-};
+// The re-entrancy marker of VALID: set while one call runs, so that a
+// nested call sees it and refuses.
+bool g_validRunning = false;
 
 bool isCancelIntent(const std::any &cargo) {
     if (!cargo.has_value())
@@ -82,7 +76,8 @@ bool VALID(TDialog &oDlg, bool lAsk) {
     HWND focus = ::GetFocus();
     if (g_validRunning)
         return false;
-    ValidMarker marker;
+    g_validRunning = true;
+    ScopeExit unmark([] { g_validRunning = false; });
     if (isCancelIntent(oDlg.Cargo)) {
         if (!lAsk || !oDlg.lModify)
             return true;

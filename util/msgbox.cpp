@@ -99,8 +99,8 @@ std::unique_ptr<TMsgBox> TMsgBox::New(const TMsgBoxNew &a) {
     box->textWidth_ = size.width;
     box->lines_ = size.lines;
     const bool range = a.nFrom.has_value();
-    const int width = size.width + (range ? 5 : 0) + 110;
-    const int height = (size.lines + (range ? 1 : 0) + 5) * box->charHeight_;
+    const int width = box->boxWidth(size.width, range);
+    const int height = box->boxHeight(size.lines, range);
 
     box->owner_.hWnd = GETACTIVEWINDOW();
     box->oDlg = TDialog::New({.nTop = 0,
@@ -158,9 +158,8 @@ std::unique_ptr<TMsgBox> TMsgBox::New(const TMsgBoxNew &a) {
 }
 
 void TMsgBox::place() {
-    const bool range = oPrg != nullptr;
-    const int width = textWidth_ + (range ? 5 : 0) + 110;
-    const int height = (lines_ + (range ? 1 : 0) + 5) * charHeight_;
+    const int width = boxWidth(textWidth_, oPrg != nullptr);
+    const int height = boxHeight(lines_, oPrg != nullptr);
     const HWND wnd = oDlg->hWnd;
     const Point at = centredOrigin(width, height);
     ::MoveWindow(wnd, at.col, at.row, width, height, TRUE);
@@ -209,12 +208,14 @@ void TMsgBox::SetMsg(const std::string &newText, bool lPageCount) {
     if (size.width != textWidth_ || size.lines != lines_ || lPageCount) {
         RECT r{};
         ::GetWindowRect(hWnd, &r);
+        // Around a replaced text the box is its width + 108, with or
+        // without a bar: not the opening width.
         const int width = size.width + 108;
         int top = r.top, height = r.bottom - r.top;
         // More or fewer lines than before: the height follows, so that no
         // line is cut off, around the same centre.
         if (size.lines != lines_) {
-            height = (size.lines + (oPrg ? 1 : 0) + 5) * charHeight_;
+            height = boxHeight(size.lines, oPrg != nullptr);
             top = (r.top + r.bottom) / 2 - height / 2;
         }
         const int left = (r.left + r.right) / 2 - width / 2;

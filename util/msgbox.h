@@ -56,6 +56,11 @@ class TMsgBox {
         int width = 0, lines = 1;
     };
     TextSize measure(const std::string &text) const;
+    // The box around a text: widest line + 110 pixels wide, 5 more with a
+    // bar, and (lines + 5) character heights high, a line more with a bar.
+    // A replaced text keeps its own rule for the width (see SetMsg).
+    int boxWidth(int textWidth, bool bar) const { return textWidth + (bar ? 5 : 0) + 110; }
+    int boxHeight(int lines, bool bar) const { return (lines + (bar ? 1 : 0) + 5) * charHeight_; }
     void place(); // the sizes and places of the freshly made box
 
     UniqueFont font_; // outlives the dialog: freed after End
@@ -72,6 +77,7 @@ void closeWaitBox() noexcept;
 // The open please-wait box, or nullptr.
 TMsgBox *openWaitBox() noexcept;
 // The text last shown in the please-wait box; empty once it was closed.
+// Kept for the library's users: the viewer never opens the box.
 std::string CURMSG();
 
 } // namespace vistoro

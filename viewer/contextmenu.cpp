@@ -7,6 +7,7 @@
 #include "printing/printer_setup.h"
 #include "toolkit/menu.h"
 #include "viewer/about.h"
+#include "viewer/commands.h"
 #include "viewer/gallery.h"
 #include "viewer/keys.h"
 #include "viewer/openimg.h"
@@ -20,7 +21,39 @@ namespace {
 void entry(TMenu &menu, const std::string &prompt, std::function<void()> action) {
     menu.Add(TMenuItem::New({.cPrompt = prompt, .bAction = std::move(action)}));
 }
-void separator(TMenu &menu) { menu.Add(TMenuItem::New()); }
+
+// The dispatcher's commands go through it with their key, exactly as the
+// keys do, so the end tests and the busy flag apply; the zoom is called
+// directly and so is subject to neither.
+void runFromMenu(TDialog &oDlg, ViewerState &st, const CommandEntry &command) {
+    switch (command.command) {
+    case ViewerCommand::Open:
+        OPENIMG(oDlg, st);
+        break;
+    case ViewerCommand::Zoom:
+        ZOOM(oDlg, st.aSize, st.hBmp);
+        break;
+    case ViewerCommand::Print:
+        PRINT(st.cFile, st.aSize);
+        break;
+    case ViewerCommand::PrintSetup:
+        PSETUP();
+        break;
+    case ViewerCommand::Gallery:
+        GALLERY(st.cFile);
+        repaintPicture(oDlg, st.hBmp); // where the gallery lay over it
+        break;
+    case ViewerCommand::Close:
+        oDlg.End();
+        break;
+    case ViewerCommand::About:
+        INFOS(kViewerCaption, VISTORO_VERSION, "2022", "");
+        break;
+    default:
+        CHANGEIMG(oDlg, st, command.nKey);
+        break;
+    }
+}
 
 } // namespace
 
@@ -32,39 +65,17 @@ void CREAMENU(TDialog &oDlg, int nRow, int nCol, ViewerState &st) {
     entry(m, "Size: " + std::to_string(st.aSize.width) + "x" + std::to_string(st.aSize.height) +
                  " pixels",
           [] {});
-    separator(m);
-    entry(m, "Open...", [&oDlg, &st] { OPENIMG(oDlg, st); });
-    separator(m);
-    // The same dispatcher as the keys, so end tests and the busy flag apply.
-    const auto key = [&oDlg, &st](int nKey) { return [&oDlg, &st, nKey] { CHANGEIMG(oDlg, st, nKey); }; };
-    entry(m, "Forward\tDOWN", key(VK_DOWN));
-    entry(m, "Backward\tUP", key(VK_UP));
-    entry(m, "Forward 10\tPAGE DOWN", key(VK_NEXT));
-    entry(m, "Backward 10\tPAGE UP", key(VK_PRIOR));
-    entry(m, "Home\tHOME", key(VK_HOME));
-    entry(m, "End\tEND", key(VK_END));
-    separator(m);
-    entry(m, "Zoom\tSPACE", [&oDlg, &st] { ZOOM(oDlg, st.aSize, st.hBmp); });
-    separator(m);
-    entry(m, "Rotate left\tLEFT", key(VK_LEFT));
-    entry(m, "Rotate right\tRIGHT", key(VK_RIGHT));
-    separator(m);
-    entry(m, "Print", [&st] { PRINT(st.cFile, st.aSize); });
-    entry(m, "Print setup...", [] { PSETUP(); });
-    separator(m);
-    entry(m, "Gallery...", [&oDlg, &st] {
-        GALLERY(st.cFile);
-        repaintPicture(oDlg, st.hBmp); // where the gallery lay over it
-    });
-    separator(m);
-    entry(m, "Close\tESC", [&oDlg] { oDlg.End(); });
-    separator(m);
-    entry(m, "About...", [] { INFOS("ZELM Vistoro", VISTORO_VERSION, "2022", ""); });
+    m.Add(TMenuItem::New());
+    for (const CommandEntry &command : commandTable()) {
+        if (!command.cMenuText)
+            continue; // a key only
+        if (command.command == ViewerCommand::None)
+            m.Add(TMenuItem::New()); // a separator
+        else
+            entry(m, command.cMenuText, [&oDlg, &st, &command] { runFromMenu(oDlg, st, command); });
+    }
 
-    // Construction ends: the menu leaves the stack of menus being built.
-    auto &building = TMenu::aMenus();
-    if (!building.empty() && building.back() == menu.get())
-        building.pop_back();
+    menu->EndConstruction();
     menu->Activate(nRow, nCol, oDlg, true);
 }
 

@@ -1,9 +1,10 @@
 #include "viewer/gallery.h"
 
 #include "base/error.h"
+#include "base/handles.h"
+#include "base/paths.h"
 #include "toolkit/controls.h"
 #include "util/dlghelp.h"
-#include "base/handles.h"
 #include "util/popmsg.h"
 #include "viewer/closemenu.h"
 #include "viewer/viewwin.h"
@@ -19,18 +20,6 @@ namespace {
 // paints (a window moved across it, say); such a paint finds nothing
 // either and must not open a second box over the first.
 bool tellingNothing = false;
-struct TellingScope {
-    TellingScope() noexcept { tellingNothing = true; }
-    ~TellingScope() { tellingNothing = false; }
-    TellingScope(const TellingScope &) = delete;
-    TellingScope &operator=(const TellingScope &) = delete;
-};
-
-// The folder part of a path: up to and including its last backslash.
-std::string folderPart(const std::string &cFile) {
-    const auto slash = cFile.rfind('\\');
-    return slash == std::string::npos ? std::string() : cFile.substr(0, slash + 1);
-}
 
 GalleryFillObserver fillObserver = nullptr;
 
@@ -153,13 +142,6 @@ class GalleryFill {
 };
 GalleryFill *GalleryFill::current = nullptr;
 
-struct CurrentFill {
-    explicit CurrentFill(GalleryFill &fill) noexcept { GalleryFill::current = &fill; }
-    ~CurrentFill() { GalleryFill::current = nullptr; }
-    CurrentFill(const CurrentFill &) = delete;
-    CurrentFill &operator=(const CurrentFill &) = delete;
-};
-
 } // namespace
 
 void setGalleryFillObserver(GalleryFillObserver observer) noexcept {
@@ -200,7 +182,8 @@ void DRAWGLR(TDialog &oDlg, const ImageList &aFiles, HDC hDC) {
     while (cells.tryNext(hDC)) {
     }
     if (cells.painted() == 0 && !tellingNothing) {
-        TellingScope telling;
+        tellingNothing = true;
+        ScopeExit told([] { tellingNothing = false; });
         POPMSG(kNoImageFound, 1, kViewerCaption);
         oDlg.End();
     }
@@ -219,7 +202,8 @@ void GALLERY(const std::string &cFile) {
     TButton::New({.nRow = -2, .nCol = -2, .cCaption = "", .oWnd = &gallery});
 
     GalleryFill fill(gallery, aFiles);
-    CurrentFill filling(fill);
+    GalleryFill::current = &fill;
+    ScopeExit filled([] { GalleryFill::current = nullptr; });
     // A click and a mouse move do nothing: both hooks stay empty.
     gallery.Activate({
         .bPainted =

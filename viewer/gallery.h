@@ -16,7 +16,6 @@ inline constexpr int kGalleryCell = 64;
 // A row is full when the next left edge would reach this; painting stops
 // when the next top edge would: 16 x 12 cells, at most 192 pictures.
 inline constexpr int kGalleryRowEnd = 1024, kGalleryBottom = 768;
-inline constexpr const char *kNoImageFound = "No image file found.";
 
 // Shows the gallery of cFile's folder and returns once it has closed.
 // Nothing of the viewer's state is changed. The grid is filled off screen

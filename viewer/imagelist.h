@@ -19,6 +19,7 @@ using ImageList = std::vector<std::string>;
 struct FindRecord {
     std::string cBuffer = std::string(sizeof(WIN32_FIND_DATAA), '\0');
 
+    // Kept with the record; the image list reads only the long name.
     std::int32_t nFileAttr() const;
     std::int32_t nFileSizeH() const;
     std::int32_t nFileSizeL() const;

@@ -1,5 +1,7 @@
 #include "viewer/keys.h"
 
+#include "base/handles.h"
+#include "base/paths.h"
 #include "toolkit/wrappers.h"
 #include "viewer/rotate.h"
 #include "viewer/zoom.h"
@@ -10,14 +12,6 @@
 
 namespace vistoro {
 namespace {
-
-constexpr KeyBinding kKeys[] = {
-    {VK_SPACE, ViewerCommand::Zoom},       {VK_DOWN, ViewerCommand::Next},
-    {VK_UP, ViewerCommand::Previous},      {VK_NEXT, ViewerCommand::TenForward},
-    {VK_PRIOR, ViewerCommand::TenBack},    {VK_HOME, ViewerCommand::First},
-    {VK_END, ViewerCommand::Last},         {'S', ViewerCommand::Random},
-    {VK_LEFT, ViewerCommand::RotateLeft},  {VK_RIGHT, ViewerCommand::RotateRight},
-};
 
 RandomPick &randomPick() {
     static RandomPick pick;
@@ -32,12 +26,6 @@ int defaultPick(int lo, int hi) {
 // Set while a command runs, for every call and handler inside it, and
 // cleared on every way out.
 bool commandRunning = false;
-struct BusyScope {
-    BusyScope() noexcept { commandRunning = true; }
-    ~BusyScope() { commandRunning = false; }
-    BusyScope(const BusyScope &) = delete;
-    BusyScope &operator=(const BusyScope &) = delete;
-};
 
 std::string trimRight(std::string s) {
     while (!s.empty() && s.back() == ' ')
@@ -60,15 +48,6 @@ SeekResult walk(const ImageList &list, int nIdx, int step, const EntryLoader &lo
 
 } // namespace
 
-std::span<const KeyBinding> keyTable() { return kKeys; }
-
-ViewerCommand commandForKey(int nKey) {
-    for (const KeyBinding &k : kKeys)
-        if (k.nKey == nKey)
-            return k.command;
-    return ViewerCommand::None;
-}
-
 bool isNavigation(ViewerCommand c) {
     switch (c) {
     case ViewerCommand::Next:
@@ -82,6 +61,11 @@ bool isNavigation(ViewerCommand c) {
     default:
         return false;
     }
+}
+
+bool isDispatched(ViewerCommand c) {
+    return c == ViewerCommand::Zoom || c == ViewerCommand::RotateLeft ||
+           c == ViewerCommand::RotateRight || isNavigation(c);
 }
 
 bool atListEnd(ViewerCommand c, int nIdx, int length) {
@@ -155,7 +139,8 @@ std::optional<bool> CHANGEIMG(TDialog &oDlg, ViewerState &st, int nKey) {
         return std::nullopt; // not painted yet: keys are dropped
     if (commandRunning)
         return false; // refused, not queued
-    BusyScope busy;
+    commandRunning = true;
+    ScopeExit idle([] { commandRunning = false; });
 
     const ViewerCommand command = commandForKey(nKey);
     if (command == ViewerCommand::Zoom) {
@@ -164,14 +149,14 @@ std::optional<bool> CHANGEIMG(TDialog &oDlg, ViewerState &st, int nKey) {
     }
 
     if (!st.aFiles) {
-        st.aFiles = AFILE(st.cFile.substr(0, st.cFile.rfind('\\') + 1));
+        st.aFiles = AFILE(folderPart(st.cFile));
         const bool noName = trimRight(nameOf(st.cFile)).empty();
         st.nIdx = noName ? 1 : locateInList(*st.aFiles, st.cFile);
     }
     const ImageList &list = *st.aFiles;
     const int length = static_cast<int>(list.size());
 
-    if (command == ViewerCommand::None || (command == ViewerCommand::Random && length <= 1))
+    if (!isDispatched(command) || (command == ViewerCommand::Random && length <= 1))
         return std::nullopt;
     if (atListEnd(command, st.nIdx, length))
         return std::nullopt;

@@ -1,43 +1,24 @@
-// The viewing window's command dispatcher: the key table, the position
-// arithmetic of the navigation commands, and CHANGEIMG itself.
+// The viewing window's command dispatcher: the position arithmetic of the
+// navigation commands, and CHANGEIMG itself, which runs the commands of the
+// keys in the command table.
 #pragma once
 
 #include <windows.h>
 
 #include <functional>
 #include <optional>
-#include <span>
 #include <string>
 
 #include "toolkit/dialog.h"
+#include "viewer/commands.h"
 #include "viewer/imagelist.h"
 #include "viewer/viewwin.h"
 
 namespace vistoro {
 
-enum class ViewerCommand {
-    None,
-    Zoom,
-    Next,
-    Previous,
-    TenForward,
-    TenBack,
-    First,
-    Last,
-    Random,
-    RotateLeft,
-    RotateRight,
-};
-
-struct KeyBinding {
-    int nKey;
-    ViewerCommand command;
-};
-// Every key the dispatcher knows; any other key does nothing.
-std::span<const KeyBinding> keyTable();
-ViewerCommand commandForKey(int nKey);
-
 bool isNavigation(ViewerCommand command);
+// The commands CHANGEIMG runs: the zoom, the navigation and the turns.
+bool isDispatched(ViewerCommand command);
 // True when the command cannot move from nIdx: forward commands at the last
 // position, backward ones at the first.
 bool atListEnd(ViewerCommand command, int nIdx, int length);

@@ -1,28 +1,18 @@
 #include "viewer/openimg.h"
 
-#include "toolkit/wrappers.h"
-#include "util/filedlg.h"
-#include "util/popmsg.h"
 #include "base/text.h"
+#include "toolkit/wrappers.h"
 #include "viewer/startup.h"
 
 namespace vistoro {
 
-namespace {
-
-constexpr const char *kOpenFilter =
-    "Image files|*.bmp;*.emf;*.gif;*.ico;*.jpeg;*.jpg;*.png;*.tif;*.wmf";
-
-} // namespace
-
 void OPENIMG(TDialog &oDlg, ViewerState &st) {
-    const std::string chosen =
-        CGETFILE({.cFilter = kOpenFilter, .cTitle = "Open an image file", .cInitDir = st.cDir});
+    const std::string chosen = askForImageFile(st.cDir);
     if (trim(chosen).empty())
         return;
     const std::string cNewFile = lowerText(chosen);
     if (!fileExists(cNewFile)) {
-        POPMSG("File not found: " + cNewFile + ".", 1, kViewerCaption);
+        tellFileNotFound(cNewFile);
         return;
     }
 

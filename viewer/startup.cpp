@@ -8,13 +8,6 @@
 #include <windows.h>
 
 namespace vistoro {
-namespace {
-
-constexpr const char *kCaption = "ZELM Vistoro";
-constexpr const char *kImageFilter =
-    "Image files|*.bmp;*.emf;*.gif;*.ico;*.jpeg;*.jpg;*.png;*.tif;*.wmf";
-
-} // namespace
 
 std::string CurrentPath::full() const { return drive + "\\" + directory; }
 
@@ -41,24 +34,15 @@ CurrentPath currentPath() {
     return cp;
 }
 
-std::string folderOf(const std::string &file) {
-    auto slash = file.rfind('\\');
-    if (slash == std::string::npos)
-        return "";
-    std::string dir = file.substr(0, slash + 1);
-    if (dir != "\\")
-        dir.pop_back();
-    return dir;
+std::string askForImageFile(const std::string &cInitDir) {
+    return CGETFILE(
+        {.cFilter = "Image files|*.bmp;*.emf;*.gif;*.ico;*.jpeg;*.jpg;*.png;*.tif;*.wmf",
+         .cTitle = "Open an image file",
+         .cInitDir = cInitDir});
 }
 
-std::string nameOf(const std::string &file) {
-    auto slash = file.rfind('\\');
-    return slash == std::string::npos ? file : file.substr(slash + 1);
-}
-
-bool fileExists(const std::string &path) {
-    const DWORD attr = ::GetFileAttributesW(widen(path).c_str());
-    return attr != INVALID_FILE_ATTRIBUTES && !(attr & FILE_ATTRIBUTE_DIRECTORY);
+void tellFileNotFound(const std::string &cFile) {
+    POPMSG("File not found: " + cFile + ".", 1, kViewerCaption);
 }
 
 std::optional<StartState> settleStartFile(const std::string &argument) {
@@ -72,9 +56,7 @@ std::optional<StartState> settleStartFile(const std::string &argument) {
         cFile = path + cFile;
     }
     if (trim(cFile).empty()) {
-        cFile = CGETFILE({.cFilter = kImageFilter,
-                          .cTitle = "Open an image file",
-                          .cInitDir = here.drive + "\\" + here.directory});
+        cFile = askForImageFile(here.drive + "\\" + here.directory);
         if (trim(cFile).empty())
             return std::nullopt;
     }
@@ -82,7 +64,7 @@ std::optional<StartState> settleStartFile(const std::string &argument) {
     StartState st;
     st.cFile = lowerText(cFile);
     if (!trim(nameOf(st.cFile)).empty() && !fileExists(st.cFile)) {
-        POPMSG("File not found: " + st.cFile + ".", 1, kCaption);
+        tellFileNotFound(st.cFile);
         return std::nullopt;
     }
     st.cDir = folderOf(st.cFile);
@@ -91,7 +73,7 @@ std::optional<StartState> settleStartFile(const std::string &argument) {
         st.aFiles = AFILE(st.cFile);
         if (st.aFiles->empty()) {
             // Nothing to show in the named folder: say so and end.
-            POPMSG("No image file found.", 1, kCaption);
+            POPMSG(kNoImageFound, 1, kViewerCaption);
             return std::nullopt;
         }
         st.cFile = st.aFiles->front();

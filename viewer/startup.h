@@ -1,6 +1,7 @@
 // Start-up: which image file is shown first.
 #pragma once
 
+#include "base/paths.h"
 #include "viewer/imagelist.h"
 
 #include <optional>
@@ -24,16 +25,17 @@ struct CurrentPath {
 };
 CurrentPath currentPath();
 
+// Asks for an image file with the open-file dialog, starting in cInitDir;
+// blank when the user cancelled.
+std::string askForImageFile(const std::string &cInitDir);
+
+// The notice for a named file that is not there.
+void tellFileNotFound(const std::string &cFile);
+
 // Settles the first file from the command-line argument: asks with the
 // open-file dialog when there is none, tells about a missing file. Returns
 // nothing when the program is to end.
 std::optional<StartState> settleStartFile(const std::string &argument);
-
-// The folder part of a lower-case path, as the viewer keeps it.
-std::string folderOf(const std::string &file);
-// The text after the last backslash (the whole text when there is none).
-std::string nameOf(const std::string &file);
-bool fileExists(const std::string &path);
 
 // The program's entry operation.
 void MAIN(const std::string &cFile);

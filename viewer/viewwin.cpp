@@ -139,9 +139,9 @@ void openViewingWindow(ViewerState &st, const std::function<void(TDialog &)> &af
     dlg.lHelpIcon = false;
     // Above the client area and never seen; as the only control it has the
     // focus, so every key of the window reaches its key hook.
-    TListBox::New({.nRow = -3, .nCol = -3, .bSetGet = [] { return std::any{}; }, .oWnd = &dlg});
-    if (TControl *holder = CTL(dlg, 1))
-        holder->bKeyDown = [&dlg, &st](int nKey, int, TWindow &) { return CHANGEIMG(dlg, st, nKey); };
+    TListBox &holder =
+        TListBox::New({.nRow = -3, .nCol = -3, .bSetGet = [] { return std::any{}; }, .oWnd = &dlg});
+    holder.bKeyDown = [&dlg, &st](int nKey, int, TWindow &) { return CHANGEIMG(dlg, st, nKey); };
     // Cleared by the toolkit after the first paint; keys wait for that.
     dlg.bStart = [] {};
 

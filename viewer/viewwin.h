@@ -22,7 +22,9 @@ struct ImageSize {
 };
 
 inline constexpr const char *kViewerCaption = "ZELM Vistoro";
-inline constexpr const char *kTitlePrefix = "ZELM Vistoro - ";
+inline constexpr const char *kNoImageFound = "No image file found.";
+// The viewing window's title: this, then the current file.
+inline const std::string kTitlePrefix = std::string(kViewerCaption) + " - ";
 // The frame allowance: the window is this much wider and higher than the picture.
 inline constexpr int kFrameAllowance = 7;
 

@@ -28,16 +28,15 @@ void ZOOM(TDialog &oDlg, const ImageSize &aSize, HBITMAP hBmp) {
     zoom.lModify = false;
     zoom.lHelpIcon = false;
     // Outside the visible client area, it only holds the keyboard focus.
-    TButton::New({.nRow = -2, .nCol = -2, .cCaption = "", .oWnd = &zoom});
-    if (TControl *catcher = CTL(zoom, 1))
-        catcher->bKeyDown = [&zoom](int nKey, int, TWindow &) -> HookResult {
-            if (nKey != VK_SPACE)
-                return std::nullopt;
-            zoom.End();
-            // Handled: the button's own Space handling would press it and
-            // take the mouse capture in a window that is closing.
-            return 0;
-        };
+    TButton &catcher = TButton::New({.nRow = -2, .nCol = -2, .cCaption = "", .oWnd = &zoom});
+    catcher.bKeyDown = [&zoom](int nKey, int, TWindow &) -> HookResult {
+        if (nKey != VK_SPACE)
+            return std::nullopt;
+        zoom.End();
+        // Handled: the button's own Space handling would press it and take
+        // the mouse capture in a window that is closing.
+        return 0;
+    };
     // Hidden only once the zoom window is drawn, so the screen never shows
     // neither of them.
     zoom.bStart = [&oDlg] { oDlg.Hide(); };

@@ -8,6 +8,7 @@
 //   escape      a C++ exception thrown outside every recovery point: the same
 // A shut-down routine writes "shutdown.txt" whichever way the program ends.
 #include "errors/handler.h"
+#include "toolkit/wrappers.h"
 
 #include <windows.h>
 
@@ -83,7 +84,7 @@ LRESULT CALLBACK windowProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
             PostQuitMessage(0);
             break;
         default:
-            result = DefWindowProcA(wnd, msg, wp, lp);
+            result = DefWindowProcW(wnd, msg, wp, lp);
         }
     });
     if (!done && msg == WM_APP) {
@@ -105,15 +106,16 @@ int main(int argc, char **argv) {
     if (g_mode == "escape")
         ESCAPING();
 
-    WNDCLASSA wc{};
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
     wc.lpfnWndProc = windowProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    wc.lpszClassName = "VistoroErrDemo";
-    if (!RegisterClassA(&wc))
+    wc.lpszClassName = L"VistoroErrDemo";
+    if (!vistoro::registerWindowClass(wc))
         return 3;
-    HWND wnd = CreateWindowA(wc.lpszClassName, "Errdemo", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100,
+    HWND wnd = CreateWindowA("VistoroErrDemo", "Errdemo", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100,
                              100, 300, 200, nullptr, nullptr, wc.hInstance, nullptr);
     if (!wnd)
         return 4;

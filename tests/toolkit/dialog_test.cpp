@@ -304,7 +304,7 @@ TEST(DialogActivate, RefusedDialogNamesThePlatformsReason) {
     ASSERT_FALSE(::IsWindow(owner.hWnd));
     std::string tpl;
     appendTemplateHeader(tpl, {.style = 0x80400080, .cx = 100, .cy = 50, .title = "Refused"});
-    // The reason the platform gives for this very call, read at once.
+    // The reason the platform gives for a dialog over that owner, read at once.
     std::vector<DWORD> words((tpl.size() + 3) / 4 + 1, 0);
     std::memcpy(words.data(), tpl.data(), tpl.size());
     ::SetLastError(0);
@@ -319,7 +319,6 @@ TEST(DialogActivate, RefusedDialogNamesThePlatformsReason) {
 
     CapturingHandler h;
     TDialog d({.cCaption = "Refused", .oWnd = &owner});
-    d.cResData = tpl;
     EXPECT_THROW(d.Activate(), AbandonOperation);
     ASSERT_EQ(h.seen.size(), 1u);
     const std::string text = h.seen[0].description.value_or("");

@@ -50,6 +50,17 @@ TEST(Menu, ViewerPatternBuildsEntriesAndLeavesTheStackAsFound) {
     EXPECT_EQ(ran, (std::vector<int>{1, id(2)}));
 }
 
+TEST(Menu, EndingTheConstructionLeavesTheStackAsFoundEvenWithASubmenuOpen) {
+    const auto depth = TMenu::aMenus().size();
+    auto menu = TMenu::New(true);
+    menu->Add(TMenuItem::New({.cPrompt = "More"})); // a submenu, now being built
+    ASSERT_EQ(TMenu::aMenus().size(), depth + 2);
+    menu->EndConstruction();
+    EXPECT_EQ(TMenu::aMenus().size(), depth);
+    menu->EndConstruction(); // no longer being built: nothing changes
+    EXPECT_EQ(TMenu::aMenus().size(), depth);
+}
+
 TEST(Menu, IdentifiersWrapFrom32767To17408) {
     const int saved = TMenuItem::nNextId();
     TMenuItem::nNextId() = 32767;

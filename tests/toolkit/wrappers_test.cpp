@@ -100,3 +100,16 @@ TEST(Wrappers, ClassIconAndInstance) {
     EXPECT_EQ(GetClassLongPtrA(w.wnd, GCLP_HICON), reinterpret_cast<LONG_PTR>(icon));
     SETCLASSLONG(w.wnd, -14, before);
 }
+
+TEST(WindowClass, RegisteredAgainIsRegisteredAndARefusalIsTold) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = ::DefWindowProcW;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"VistoroTwice";
+    EXPECT_TRUE(registerWindowClass(wc));
+    EXPECT_TRUE(registerWindowClass(wc));
+    wc.cbSize = 0; // a record without its size is refused
+    wc.lpszClassName = L"VistoroRefused";
+    EXPECT_FALSE(registerWindowClass(wc));
+}

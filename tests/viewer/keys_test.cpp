@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
 
 using namespace vistoro;
@@ -45,6 +46,35 @@ SeekResult seek(FakeFolder &f, ViewerCommand c, int from, RandomPick pick = fixe
 }
 
 } // namespace
+
+// The shortcut column of the menu against the keys: an entry that shows a
+// key's name must be the command that key runs, and a key's name must be
+// the one the menu has always shown for it.
+TEST(CommandTable, EveryShortcutShownIsTheKeyOfTheSameCommand) {
+    const std::map<int, std::string> names = {
+        {VK_DOWN, "DOWN"},   {VK_UP, "UP"},     {VK_NEXT, "PAGE DOWN"}, {VK_PRIOR, "PAGE UP"},
+        {VK_HOME, "HOME"},   {VK_END, "END"},   {VK_SPACE, "SPACE"},    {VK_LEFT, "LEFT"},
+        {VK_RIGHT, "RIGHT"}, {VK_ESCAPE, "ESC"}};
+    std::set<int> shown;
+    for (const CommandEntry &c : commandTable()) {
+        const std::string text = c.cMenuText ? c.cMenuText : "";
+        const auto tab = text.find('\t');
+        if (c.nKey == 0) {
+            EXPECT_EQ(tab, std::string::npos) << text << " shows a key it does not have";
+            continue;
+        }
+        EXPECT_EQ(commandForKey(c.nKey), c.command) << "key " << c.nKey << " runs another command";
+        if (!c.cMenuText)
+            continue; // S has no entry
+        ASSERT_NE(tab, std::string::npos) << text << " shows no key";
+        ASSERT_TRUE(names.count(c.nKey)) << text << ": key " << c.nKey << " has no name";
+        EXPECT_EQ(text.substr(tab + 1), names.at(c.nKey)) << text;
+        shown.insert(c.nKey);
+    }
+    EXPECT_EQ(shown.size(), names.size()) << "a shortcut went missing from the menu";
+    EXPECT_EQ(commandForKey('S'), ViewerCommand::Random);
+    EXPECT_EQ(commandForKey(VK_TAB), ViewerCommand::None);
+}
 
 TEST(EndTests, ForwardAtTheLastAndBackwardAtTheFirst) {
     for (auto c : {ViewerCommand::Next, ViewerCommand::TenForward, ViewerCommand::Last}) {
