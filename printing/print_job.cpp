@@ -1,5 +1,6 @@
 #include "printing/print_job.h"
 
+#include "base/paths.h"
 #include "imaging/decode.h"
 #include "printing/packed_dib.h"
 #include "printing/printer_setup.h"
@@ -16,11 +17,6 @@ namespace {
 
 int g_printRow = 0; // current print row of the text output
 int g_lineStep = 1; // its line step
-
-bool fileExists(const std::string &cFile) {
-    const DWORD attributes = ::GetFileAttributesW(widen(cFile).c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 // The comma-separated parts of a "Devices" entry: driver, port, ...
 std::vector<std::string> commaParts(const std::string &entry) {
@@ -106,7 +102,7 @@ void TPrinter::showProgress() {
     dlg.lModify = false;
     dlg.lHelpIcon = false;
     TBtnBmp::Redefine({.nId = IDC_PRINT_PICTURE, .cResName = "PRINT", .oWnd = &dlg});
-    TSay::Redefine(
+    pageNumber_ = &TSay::Redefine(
         {.nId = IDC_PRINT_PAGE, .bText = [this] { return std::to_string(nPage); }, .oWnd = &dlg});
     TButton::Redefine({.nId = IDC_PRINT_CANCEL, .bAction = [this] { lCancel = true; }, .oWnd = &dlg});
     // Once shown, the dialog refuses to close while Esc is held, so that the
@@ -120,9 +116,8 @@ void TPrinter::StartPage() {
         return;
     // The number of the page now starting, and a click on the cancel button
     // taken in now.
-    if (oDlg)
-        if (TControl *page = CTL(*oDlg, 2))
-            page->Refresh();
+    if (pageNumber_)
+        pageNumber_->Refresh();
     SYSREFRESH();
     if (lCancel)
         return;
@@ -209,6 +204,7 @@ void TPrinter::releaseContext() noexcept {
     if (windowDisabled_)
         ENABLEWINDOW(hWnd, true);
     windowDisabled_ = false;
+    pageNumber_ = nullptr;
     oDlg.reset(); // a dialog that refused to close goes with its object
     closePage();
     hDCOut = nullptr;

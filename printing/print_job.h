@@ -16,6 +16,8 @@
 
 namespace vistoro {
 
+class TSay;
+
 struct TPrinterNew {
     std::optional<std::string> cDocument; // ""
     bool lPreview = false;
@@ -78,6 +80,7 @@ class TPrinter {
     // Preview mode: ends the recording of the page, whose file stays.
     void closePage() noexcept;
     void releaseContext() noexcept;
+    TSay *pageNumber_ = nullptr;  // the dialog's page-number text (oDlg owns it)
     UniqueMetafileDC page_;       // preview mode: the page being recorded
     SpoolerDocument document_;    // print mode: open until End ends it
     bool windowDisabled_ = false; // hWnd was disabled here
