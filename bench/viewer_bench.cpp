@@ -77,8 +77,8 @@ void benchKeys(const std::vector<std::string> &files) {
     for (char &c : first)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     st.cFile = first;
-    st.hBmp = LOADIMAGE(st.cFile, false);
-    st.aSize = AIMGSIZE(st.hBmp);
+    st.hBmp.reset(LOADIMAGE(st.cFile, false));
+    st.aSize = AIMGSIZE(st.hBmp.get());
     run.left = static_cast<int>(files.size()) - 1;
     run.files = &files;
     UINT_PTR timer = SetTimer(nullptr, 0, 1, tick);

@@ -31,7 +31,7 @@ void runFromMenu(TDialog &oDlg, ViewerState &st, const CommandEntry &command) {
         OPENIMG(oDlg, st);
         break;
     case ViewerCommand::Zoom:
-        ZOOM(oDlg, st.aSize, st.hBmp);
+        ZOOM(oDlg, st.aSize, st.hBmp.get());
         break;
     case ViewerCommand::Print:
         PRINT(st.cFile, st.aSize);
@@ -41,7 +41,7 @@ void runFromMenu(TDialog &oDlg, ViewerState &st, const CommandEntry &command) {
         break;
     case ViewerCommand::Gallery:
         GALLERY(st.cFile);
-        repaintPicture(oDlg, st.hBmp); // where the gallery lay over it
+        repaintPicture(oDlg, st.hBmp.get()); // where the gallery lay over it
         break;
     case ViewerCommand::Close:
         oDlg.End();

@@ -41,9 +41,9 @@ SeekResult walk(const ImageList &list, int nIdx, int step, const EntryLoader &lo
         if (nIdx < 1 || nIdx > length)
             break; // only ever reached from outside the list: nothing to try
         if (HBITMAP h = load(list[static_cast<std::size_t>(nIdx - 1)]))
-            return {h, nIdx};
+            return {UniqueBitmap(h), nIdx};
     }
-    return {nullptr, nIdx};
+    return {UniqueBitmap(), nIdx};
 }
 
 } // namespace
@@ -116,13 +116,13 @@ SeekResult seekEntry(ViewerCommand c, const ImageList &list, int nIdx, const Ent
             const std::size_t slot = static_cast<std::size_t>(std::clamp(at, 1, static_cast<int>(left.size())) - 1);
             nIdx = left[slot];
             if (HBITMAP h = load(list[static_cast<std::size_t>(nIdx - 1)]))
-                return {h, nIdx};
+                return {UniqueBitmap(h), nIdx};
             left.erase(left.begin() + static_cast<std::ptrdiff_t>(slot));
         }
-        return {nullptr, nIdx};
+        return {UniqueBitmap(), nIdx};
     }
     default:
-        return {nullptr, nIdx};
+        return {UniqueBitmap(), nIdx};
     }
 }
 
@@ -144,7 +144,7 @@ std::optional<bool> CHANGEIMG(TDialog &oDlg, ViewerState &st, int nKey) {
 
     const ViewerCommand command = commandForKey(nKey);
     if (command == ViewerCommand::Zoom) {
-        ZOOM(oDlg, st.aSize, st.hBmp);
+        ZOOM(oDlg, st.aSize, st.hBmp.get());
         return std::nullopt;
     }
 
@@ -164,30 +164,30 @@ std::optional<bool> CHANGEIMG(TDialog &oDlg, ViewerState &st, int nKey) {
     if (isNavigation(command)) {
         DELETEIMG(st.hBmp);
         const RandomPick &pick = randomPick() ? randomPick() : RandomPick(defaultPick);
-        const SeekResult found = seekEntry(
+        SeekResult found = seekEntry(
             command, list, st.nIdx, [](const std::string &f) { return LOADIMAGE(f, false); }, pick);
-        st.hBmp = found.hBmp;
+        st.hBmp = std::move(found.hBmp);
         st.nIdx = found.nIdx;
     } else {
         // The old bitmap goes only once the turned one exists.
-        HBITMAP turned = ROTATEBMP(st.hBmp, command == ViewerCommand::RotateLeft ? 90 : -90);
-        DELETEIMG(st.hBmp);
-        st.hBmp = turned;
+        UniqueBitmap turned(
+            ROTATEBMP(st.hBmp.get(), command == ViewerCommand::RotateLeft ? 90 : -90));
+        st.hBmp = std::move(turned);
     }
 
     if (!st.hBmp) {
         // Nothing loaded that way, or the turn failed: the file as stored.
-        st.hBmp = LOADIMAGE(st.cFile, false);
+        st.hBmp.reset(LOADIMAGE(st.cFile, false));
         st.nIdx = locateInList(list, st.cFile);
     } else if (st.nIdx >= 1 && st.nIdx <= length) {
         st.cFile = list[static_cast<std::size_t>(st.nIdx - 1)];
     }
-    st.aSize = AIMGSIZE(st.hBmp);
+    st.aSize = AIMGSIZE(st.hBmp.get());
 
     // Taken before the queue is drained: a handler running inside it may
     // replace the list.
     const std::string caption = captionFor(list, st.nIdx, st.cFile);
-    showNewPicture(oDlg, st.hBmp, st.aSize);
+    showNewPicture(oDlg, st.hBmp.get(), st.aSize);
     oDlg.cTitle(caption);
     return std::nullopt;
 }

@@ -29,7 +29,7 @@ using EntryLoader = std::function<HBITMAP(const std::string &)>;
 using RandomPick = std::function<int(int lo, int hi)>;
 
 struct SeekResult {
-    HBITMAP hBmp = nullptr; // the entry that loaded, or 0 when none did
+    UniqueBitmap hBmp; // the entry that loaded, or none when none did
     int nIdx = 0;           // where the search stopped
 };
 // Tries entries in the command's direction from nIdx until one loads. Only

@@ -23,23 +23,23 @@ void OPENIMG(TDialog &oDlg, ViewerState &st) {
         // The previous picture comes back from its file; a quarter turn it
         // had is lost. Its own size is kept, so painting, zoom and print
         // never work on a size the bitmap does not have.
-        st.hBmp = LOADIMAGE(st.cFile, false);
-        const ImageSize back = AIMGSIZE(st.hBmp);
+        st.hBmp.reset(LOADIMAGE(st.cFile, false));
+        const ImageSize back = AIMGSIZE(st.hBmp.get());
         if (st.hBmp && back != st.aSize) {
             st.aSize = back;
-            showNewPicture(oDlg, st.hBmp, st.aSize);
+            showNewPicture(oDlg, st.hBmp.get(), st.aSize);
         } else {
-            repaintPicture(oDlg, st.hBmp);
+            repaintPicture(oDlg, st.hBmp.get());
         }
         return;
     }
 
-    st.hBmp = hNew;
+    st.hBmp.reset(hNew);
     st.cDir = folderOf(cNewFile);
     st.cFile = cNewFile;
-    st.aSize = AIMGSIZE(st.hBmp);
+    st.aSize = AIMGSIZE(st.hBmp.get());
     st.aFiles.reset();
-    showNewPicture(oDlg, st.hBmp, st.aSize);
+    showNewPicture(oDlg, st.hBmp.get(), st.aSize);
 }
 
 } // namespace vistoro

@@ -45,7 +45,7 @@ bool leftButtonPhysicallyDown() {
 ViewerState::ViewerState(const StartState &start)
     : cFile(start.cFile), cDir(start.cDir), aFiles(start.aFiles), nIdx(start.nIdx) {}
 
-ViewerState::~ViewerState() { DELETEIMG(hBmp); }
+ViewerState::~ViewerState() = default;
 
 std::string upperExtension(const std::string &cFile) {
     const std::string name = nameOf(cFile);
@@ -76,6 +76,7 @@ void DELETEIMG(HBITMAP &hBmp) noexcept {
     DELETEOBJECT(hBmp);
     hBmp = nullptr;
 }
+void DELETEIMG(UniqueBitmap &hBmp) noexcept { hBmp.reset(); }
 
 void DRAGDLG(TDialog &oDlg) {
     const HWND wnd = oDlg.hWnd;
@@ -148,7 +149,7 @@ void openViewingWindow(ViewerState &st, const std::function<void(TDialog &)> &af
     dlg.Activate({
         .bLClicked = [&dlg] { DRAGDLG(dlg); },
         .bPainted = [&st](HDC dc, const PAINTSTRUCT &, TWindow &) {
-            DRAWIMG(dc, st.hBmp, 0, 0, st.aSize.width, st.aSize.height);
+            DRAWIMG(dc, st.hBmp.get(), 0, 0, st.aSize.width, st.aSize.height);
         },
         .lCentered = false,
         .bValid = [&dlg] { return VALID(dlg, false); },
@@ -170,10 +171,10 @@ void openViewingWindow(ViewerState &st, const std::function<void(TDialog &)> &af
 void showViewer(ViewerState &st) {
     const bool folderStart = st.aFiles && !st.aFiles->empty() && st.nIdx == 1 &&
                              st.cFile == st.aFiles->front();
-    st.hBmp = folderStart ? loadFirstOfFolder(st) : LOADIMAGE(st.cFile);
+    st.hBmp.reset(folderStart ? loadFirstOfFolder(st) : LOADIMAGE(st.cFile));
     if (!st.hBmp)
         return; // already told
-    st.aSize = AIMGSIZE(st.hBmp);
+    st.aSize = AIMGSIZE(st.hBmp.get());
     openViewingWindow(st);
     DELETEIMG(st.hBmp);
 }

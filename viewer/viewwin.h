@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "base/handles.h"
 #include "toolkit/dialog.h"
 #include "viewer/imagelist.h"
 #include "viewer/startup.h"
@@ -37,7 +38,7 @@ struct ViewerState {
     std::string cDir;                // its folder
     std::optional<ImageList> aFiles; // absent until a command needs it
     int nIdx = 0;                    // 1-based position in aFiles; 0: not in it
-    HBITMAP hBmp = nullptr;          // the current bitmap, owned here
+    UniqueBitmap hBmp;               // the current bitmap
     ImageSize aSize;                 // its size
 
     ViewerState() = default;
@@ -59,6 +60,7 @@ ImageSize AIMGSIZE(HBITMAP hBmp);
 void DRAWIMG(HDC hDC, HBITMAP hBmp, int nTop = 0, int nLeft = 0, int nWidth = 0, int nHeight = 0);
 // Releases the bitmap (harmless for 0) and sets the holder to 0.
 void DELETEIMG(HBITMAP &hBmp) noexcept;
+void DELETEIMG(UniqueBitmap &hBmp) noexcept;
 // Moves the window with the mouse while the left button is held.
 void DRAGDLG(TDialog &oDlg);
 

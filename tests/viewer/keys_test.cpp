@@ -26,7 +26,8 @@ struct FakeFolder {
     EntryLoader loader() {
         return [this](const std::string &name) -> HBITMAP {
             tried.push_back(std::stoi(name));
-            return name.back() == '!' ? nullptr : reinterpret_cast<HBITMAP>(0x1000);
+            // A real bitmap: the result owns what the loader gives.
+            return name.back() == '!' ? nullptr : ::CreateBitmap(1, 1, 1, 1, nullptr);
         };
     }
 };
@@ -116,7 +117,7 @@ TEST(Seek, DamagedEntriesArePassedOverInTheCommandsDirection) {
     // Nothing loads that way: no handle, and the search stopped at the end.
     FakeFolder tail(5, {4, 5});
     SeekResult none = seek(tail, ViewerCommand::Next, 3);
-    EXPECT_EQ(none.hBmp, nullptr);
+    EXPECT_EQ(none.hBmp.get(), nullptr);
     EXPECT_EQ(tail.tried, (std::vector<int>{4, 5}));
 }
 
@@ -125,13 +126,13 @@ TEST(Seek, NeverReadsOutsideTheList) {
     FakeFolder empty(0);
     for (auto c : {ViewerCommand::TenBack, ViewerCommand::Previous, ViewerCommand::First,
                    ViewerCommand::Last, ViewerCommand::TenForward, ViewerCommand::Random}) {
-        EXPECT_EQ(seek(empty, c, 0).hBmp, nullptr);
+        EXPECT_EQ(seek(empty, c, 0).hBmp.get(), nullptr);
     }
     EXPECT_TRUE(empty.tried.empty());
     // Position 0 (the file is not in its folder's list).
     FakeFolder f(3);
     EXPECT_EQ(seek(f, ViewerCommand::Next, 0).nIdx, 1);
-    EXPECT_EQ(seek(f, ViewerCommand::Previous, 0).hBmp, nullptr);
+    EXPECT_EQ(seek(f, ViewerCommand::Previous, 0).hBmp.get(), nullptr);
     for (int t : f.tried) {
         EXPECT_GE(t, 1);
         EXPECT_LE(t, 3);
@@ -143,7 +144,7 @@ TEST(Seek, RandomPickTriesEachEntryOnceAndEndsWhenNoneLoads) {
     // First pick 2 (damaged), then the first of what is left: entry 1.
     SeekResult r = seek(f, ViewerCommand::Random, 3, fixedPick({2, 1}));
     EXPECT_EQ(r.nIdx, 1);
-    EXPECT_NE(r.hBmp, nullptr);
+    EXPECT_NE(r.hBmp.get(), nullptr);
 
     FakeFolder bad(6, {1, 2, 3, 4, 5, 6});
     int picks = 0;
@@ -152,7 +153,7 @@ TEST(Seek, RandomPickTriesEachEntryOnceAndEndsWhenNoneLoads) {
                                     ++picks;
                                     return lo + (hi - lo) / 2;
                                 });
-    EXPECT_EQ(none.hBmp, nullptr);
+    EXPECT_EQ(none.hBmp.get(), nullptr);
     EXPECT_EQ(picks, 6);
     EXPECT_EQ(std::set<int>(bad.tried.begin(), bad.tried.end()).size(), 6u);
 }

@@ -86,9 +86,9 @@ TEST(ContextMenu, ShowsTheFileAndSizeOverEveryCommandAndItsCloseEndsTheWindow) {
     ViewerState st;
     st.cFile = lowerText(path);
     st.cDir = lowerText(dir.path());
-    st.hBmp = LOADIMAGE(st.cFile);
+    st.hBmp.reset(LOADIMAGE(st.cFile));
     ASSERT_TRUE(st.hBmp);
-    st.aSize = AIMGSIZE(st.hBmp);
+    st.aSize = AIMGSIZE(st.hBmp.get());
 
     MenuWatch m;
     watch = &m;

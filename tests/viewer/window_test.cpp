@@ -98,8 +98,8 @@ class WindowTest : public ::testing::Test {
         auto st = std::make_unique<ViewerState>();
         st->cFile = files[static_cast<std::size_t>(index - 1)];
         st->cDir = lowerText(dir.path());
-        st->hBmp = LOADIMAGE(st->cFile);
-        st->aSize = AIMGSIZE(st->hBmp);
+        st->hBmp.reset(LOADIMAGE(st->cFile));
+        st->aSize = AIMGSIZE(st->hBmp.get());
         return st;
     }
     GdiplusSession session;
@@ -147,7 +147,7 @@ TEST_F(WindowTest, DamagedNeighbourIsSkippedAndRotationKeepsOneBitmap) {
     script.steps.push_back([&](TDialog &d, ViewerState &s) {
         EXPECT_EQ(s.nIdx, 5); // 4 is damaged
         EXPECT_EQ(s.cFile, files[4]);
-        before = s.hBmp;
+        before = s.hBmp.get();
         postKey(d, VK_LEFT);
     });
     script.steps.push_back([&](TDialog &d, ViewerState &s) {
@@ -186,7 +186,7 @@ TEST_F(WindowTest, FiveHundredStepsLeaveTheGdiObjectCountWhereItWas) {
     script.steps.push_back([&](TDialog &, ViewerState &s) {
         // One current bitmap at both moments.
         finalCount = testsupport::countGdiObjects();
-        EXPECT_NE(s.hBmp, nullptr);
+        EXPECT_NE(s.hBmp.get(), nullptr);
     });
     run(*st, script);
     EXPECT_GT(baseline, 0);
