@@ -63,6 +63,12 @@ class TControl : public TWindow {
     // Stores the owner (the window default when none) and appends the
     // control to it through the dialog's DefControl.
     static void place(std::unique_ptr<TControl> control, TWindow *owner);
+    // place, handing back the control itself for its maker to return.
+    template <class T> static T &adopt(std::unique_ptr<T> control, TWindow *owner) {
+        T &ref = *control;
+        place(std::move(control), owner);
+        return ref;
+    }
     void link(HWND wnd);
     void unlink() noexcept;
     friend struct ControlProcs;

@@ -43,9 +43,7 @@ TListBox &TListBox::New(const TListBoxNew &a) {
     c->cMsg = a.cMsg;
     c->lUpdate = a.lUpdate;
     c->nId = GetNewId();
-    TListBox &ref = *c;
-    place(std::move(c), a.oWnd);
-    return ref;
+    return adopt(std::move(c), a.oWnd);
 }
 
 void TListBox::Initiate(HWND hWndDlg) {
@@ -86,9 +84,7 @@ TButton &TButton::New(const TButtonNew &a) {
     TDialog *dlg = a.oWnd ? dynamic_cast<TDialog *>(a.oWnd) : TDialog::windowDefault();
     c->cVarName = a.cVarName.value_or(
         "oBtn" + std::to_string(dlg ? dlg->aControls.size() + 1 : 1));
-    TButton &ref = *c;
-    place(std::move(c), a.oWnd);
-    return ref;
+    return adopt(std::move(c), a.oWnd);
 }
 
 TButton &TButton::Redefine(const TButtonRedefine &a) {
@@ -100,9 +96,7 @@ TButton &TButton::Redefine(const TButtonRedefine &a) {
     c->lCancel = a.lCancel;
     c->cCaption = a.cPrompt.value_or("");
     c->cClassName = "BUTTON";
-    TButton &ref = *c;
-    place(std::move(c), a.oWnd);
-    return ref;
+    return adopt(std::move(c), a.oWnd);
 }
 
 void TButton::Initiate(HWND hWndDlg) {

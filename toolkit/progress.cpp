@@ -37,9 +37,7 @@ TProgress &TProgress::New(const TProgressNew &a) {
     c->nTo = a.nTo;
     c->nPos = a.nFrom;
     c->nId = GetNewId();
-    TProgress &ref = *c;
-    place(std::move(c), a.oWnd);
-    return ref;
+    return adopt(std::move(c), a.oWnd);
 }
 
 void TProgress::Initiate(HWND hWndDlg) {

@@ -55,9 +55,7 @@ TSay &TSay::Redefine(const TSayRedefine &a) {
     c->oFont = a.oFont;
     c->Cargo = a.uCargo;
     c->cClassName = "STATIC";
-    TSay &ref = *c;
-    place(std::move(c), a.oWnd);
-    return ref;
+    return adopt(std::move(c), a.oWnd);
 }
 
 void TSay::Initiate(HWND hWndDlg) {
@@ -97,9 +95,7 @@ TImage &TImage::ReDefine(const TImageReDefine &a) {
             c->hImg.reset(h);
     }
     registerControlClasses();
-    TImage &ref = *c;
-    place(std::move(c), a.oWnd);
-    return ref;
+    return adopt(std::move(c), a.oWnd);
 }
 
 void TImage::Paint(HDC dc) {
@@ -141,9 +137,7 @@ TBtnBmp &TBtnBmp::Redefine(const TBtnBmpRedefine &a) {
     if (a.cResName && !a.cResName->empty())
         c->hBitmap.reset(loadResourceBitmap(*a.cResName));
     registerControlClasses();
-    TBtnBmp &ref = *c;
-    place(std::move(c), a.oWnd);
-    return ref;
+    return adopt(std::move(c), a.oWnd);
 }
 
 HookResult TBtnBmp::HandleEvent(UINT nMsg, WPARAM wp, LPARAM lp) {
