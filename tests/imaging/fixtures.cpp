@@ -70,10 +70,13 @@ std::string fixturesDir() {
 }
 std::string fixture(const std::string &name) { return fixturesDir() + "\\" + name; }
 
-std::string bmp32Bytes(int width, int height, const Pixels &pixels) {
+namespace {
+// The file and info headers of a 32-bit bottom-up BMP whose rows take
+// dataBytes (fileBytes counts the headers too).
+std::string bmp32Header(std::int32_t width, std::int32_t height, std::uint32_t fileBytes,
+                        std::uint32_t dataBytes, std::uint32_t pixelsPerMetre) {
     std::string s = "BM";
-    const std::uint32_t dataBytes = static_cast<std::uint32_t>(width * height * 4);
-    put32(s, 54 + dataBytes);
+    put32(s, fileBytes);
     put32(s, 0);
     put32(s, 54);
     put32(s, 40);
@@ -83,10 +86,17 @@ std::string bmp32Bytes(int width, int height, const Pixels &pixels) {
     put16(s, 32);
     put32(s, BI_RGB);
     put32(s, dataBytes);
-    put32(s, 2835);
-    put32(s, 2835);
+    put32(s, pixelsPerMetre);
+    put32(s, pixelsPerMetre);
     put32(s, 0);
     put32(s, 0);
+    return s;
+}
+} // namespace
+
+std::string bmp32Bytes(int width, int height, const Pixels &pixels) {
+    const std::uint32_t dataBytes = static_cast<std::uint32_t>(width * height * 4);
+    std::string s = bmp32Header(width, height, 54 + dataBytes, dataBytes, 2835);
     for (int y = height - 1; y >= 0; --y)
         for (int x = 0; x < width; ++x)
             put32(s, pixels[static_cast<std::size_t>(y * width + x)]);
@@ -169,22 +179,7 @@ std::string pngHeaderOnly(std::uint32_t width, std::uint32_t height) {
 }
 
 std::string bmpHeaderOnly(std::int32_t width, std::int32_t height) {
-    std::string s = "BM";
-    put32(s, 54 + 16);
-    put32(s, 0);
-    put32(s, 54);
-    put32(s, 40);
-    put32(s, static_cast<std::uint32_t>(width));
-    put32(s, static_cast<std::uint32_t>(height));
-    put16(s, 1);
-    put16(s, 32);
-    put32(s, BI_RGB);
-    put32(s, 0);
-    put32(s, 0);
-    put32(s, 0);
-    put32(s, 0);
-    put32(s, 0);
-    return s + std::string(16, '\x7f');
+    return bmp32Header(width, height, 54 + 16, 0, 0) + std::string(16, '\x7f');
 }
 
 std::string gifHeaderOnly(std::uint16_t width, std::uint16_t height) {
