@@ -269,18 +269,31 @@ void click(int x, int y, bool right) {
     mouseUp(right);
 }
 
-void drag(int fromX, int fromY, int toX, int toY) {
-    // Each step is taken in by the window under the pointer before the next.
-    const HWND target = WindowFromPoint(POINT{fromX, fromY});
+bool drag(int fromX, int fromY, int toX, int toY, bool windowFollows) {
+    // Each step is taken in by the window under the pointer before the next:
+    // when it follows the pointer, until it stands where the step puts it
+    // (a window dragging itself answers messages while it moves, so a round
+    // trip alone does not show that it has read the pointer); else settled.
+    const HWND target = GetAncestor(WindowFromPoint(POINT{fromX, fromY}), GA_ROOT);
+    const RECT start = windowRect(target);
     moveMouse(fromX, fromY);
     mouseDown();
     settle(target);
+    bool followed = true;
     const int steps = 10;
     for (int i = 1; i <= steps; ++i) {
-        moveMouse(fromX + (toX - fromX) * i / steps, fromY + (toY - fromY) * i / steps);
-        settle(target);
+        const int dx = (toX - fromX) * i / steps, dy = (toY - fromY) * i / steps;
+        moveMouse(fromX + dx, fromY + dy);
+        if (windowFollows)
+            followed = followed && waitUntil([&] {
+                           const RECT now = windowRect(target);
+                           return now.left == start.left + dx && now.top == start.top + dy;
+                       }, Millis{5000});
+        else
+            settle(target);
     }
     mouseUp();
+    return followed;
 }
 
 std::vector<DWORD> screenPixels(const RECT &r) {

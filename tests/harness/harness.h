@@ -89,7 +89,10 @@ void moveMouse(int x, int y);
 void mouseDown(bool right = false);
 void mouseUp(bool right = false);
 void click(int x, int y, bool right = false);
-void drag(int fromX, int fromY, int toX, int toY);
+// Presses the left button at from, moves to to in ten steps and lets go.
+// With windowFollows, each step waits until the window that was under the
+// pointer has moved with it; false when it did not.
+bool drag(int fromX, int fromY, int toX, int toY, bool windowFollows = false);
 
 // Screen pixels of a rectangle (screen coordinates), row by row, as
 // 0x00RRGGBB values.

@@ -225,7 +225,7 @@ TEST_F(ViewerE2E, WhenEveryLaterEntryIsDamagedTheSamePictureComesBackCentred) {
     ASSERT_TRUE(placedAt(w, centredFor(200, 150)));
     // Moved away first, so that the re-centring shows.
     Placement home = placementOf(w);
-    drag(home.left + 50, home.top + 50, home.left + 150, home.top + 110);
+    ASSERT_TRUE(drag(home.left + 50, home.top + 50, home.left + 150, home.top + 110, true));
     EXPECT_TRUE(placedAt(w, {home.left + 100, home.top + 60, home.width, home.height}));
     // The same picture comes back, so only the caption marker shows the end.
     pressAndWaitForTheCommand(w, VK_DOWN);
@@ -307,14 +307,7 @@ TEST_F(ViewerE2E, ReleasingTheButtonOverAnotherWindowEndsTheDrag) {
     // As after a person's click: the viewer is the foreground window.
     bringToFront(w);
     const int fromX = start.left + 50, fromY = start.top + 50;
-    moveMouse(fromX, fromY);
-    mouseDown();
-    settle(w);
-    for (int i = 1; i <= 10; ++i) {
-        moveMouse(fromX + (250 - fromX) * i / 10, fromY + (250 - fromY) * i / 10);
-        settle(w);
-    }
-    mouseUp();
+    ASSERT_TRUE(drag(fromX, fromY, 250, 250, true));
     const Placement dropped{start.left + 250 - fromX, start.top + 250 - fromY, start.width,
                             start.height};
     EXPECT_TRUE(placedAt(w, dropped));
