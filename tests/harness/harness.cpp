@@ -2,6 +2,8 @@
 
 #include <tlhelp32.h>
 
+#include <algorithm>
+
 #include <thread>
 
 namespace harness {
@@ -209,19 +211,21 @@ bool waitPainted(HWND wnd, Millis wait) {
 
 bool settle(HWND wnd, Millis wait) {
     const auto deadline = std::chrono::steady_clock::now() + wait;
-    // A sent message is answered at the thread's next look at its queue,
-    // ahead of what is posted there: one round trip for the input itself,
-    // one for the character message it makes, one for a command posted in
-    // turn.
-    for (int round = 0; round < 3; ++round) {
-        const auto left = std::chrono::duration_cast<Millis>(deadline - std::chrono::steady_clock::now());
-        DWORD_PTR answer = 0;
-        if (left.count() <= 0 || !IsWindow(wnd) ||
-            !SendMessageTimeoutW(wnd, WM_NULL, 0, 0, SMTO_NORMAL,
-                                 static_cast<UINT>(left.count()), &answer))
-            return false;
-    }
-    return waitPainted(wnd, std::chrono::duration_cast<Millis>(deadline - std::chrono::steady_clock::now()));
+    auto left = [&] {
+        return std::chrono::duration_cast<Millis>(deadline - std::chrono::steady_clock::now());
+    };
+    // A sent message jumps the queue, and a posted one comes before input:
+    // neither shows that typed input was taken. A paint comes only once
+    // nothing else is queued, so one pixel is marked for painting and its
+    // paint awaited, after a round trip that shows the thread is there.
+    DWORD_PTR answer = 0;
+    if (!IsWindow(wnd) ||
+        !SendMessageTimeoutW(wnd, WM_NULL, 0, 0, SMTO_NORMAL,
+                             static_cast<UINT>(std::max<long long>(left().count(), 1)), &answer))
+        return false;
+    const RECT pixel{0, 0, 1, 1};
+    InvalidateRect(wnd, &pixel, FALSE);
+    return waitPainted(wnd, left());
 }
 
 bool processRunning(const std::string &exeName) {

@@ -52,10 +52,11 @@ HWND waitWindow(DWORD pid, const std::string &className = "", const std::string 
 // done. Input that arrives earlier is read before the paint.
 bool waitPainted(HWND wnd, Millis wait = kDefaultWait);
 
-// Waits until the window's thread has dealt with what was sent to it so far:
-// round trips through its queue, enough for typed input, the characters it
-// makes and the commands those post, then nothing left to paint. Where a
-// test checks that something did not happen, this replaces a fixed sleep.
+// Waits until the window's thread has taken everything queued for it so far,
+// typed input and what that posts in turn included, and has painted: a round
+// trip through its queue, then one pixel marked for painting and its paint,
+// which the platform sends only once nothing else is queued. Where a test
+// checks that something did not happen, this replaces a fixed sleep.
 bool settle(HWND wnd, Millis wait = kDefaultWait);
 
 // Whether a process with this executable name (e.g. "prog.exe") is running.
