@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/test_support.h"
+
 #include <cstring>
 #include <stdexcept>
 #include <vector>
@@ -17,11 +19,7 @@ using namespace vistoro;
 
 namespace {
 
-std::vector<std::string> shown;
-int fakeBox(HWND, const std::string &text, const std::string &title, unsigned) {
-    shown.push_back(text + "|" + title);
-    return IDOK;
-}
+std::vector<std::string> &shown = testsupport::shownBoxes();
 
 // The default query of a machine whose one printer is "Finta" on FILE:.
 BOOL WINAPI fintaIsTheDefault(LPPRINTDLGA pd) {
@@ -90,7 +88,7 @@ class FailingPrinter : public ::testing::Test {
     void SetUp() override {
         detail::setPrintDialogCall(fintaIsTheDefault); // the selection is made once per run
         shown.clear();
-        setMessageBoxCall(fakeBox);
+        setMessageBoxCall(testsupport::recordBox);
     }
     void TearDown() override { setMessageBoxCall(nullptr); }
 };

@@ -25,11 +25,7 @@ namespace {
     if (PRNGETNAME().empty())                                                                      \
     GTEST_SKIP() << "no printer configured (scripts/print-server.sh adds the PDF printer)"
 
-std::vector<std::string> shown;
-int fakeBox(HWND, const std::string &text, const std::string &title, unsigned) {
-    shown.push_back(text + "|" + title);
-    return IDOK;
-}
+std::vector<std::string> &shown = testsupport::shownBoxes();
 
 // An uncompressed BMP file of w x h pixels; bits 8 gives a grey colour table.
 std::string bmpFile(int w, int h, int bits) {
@@ -87,7 +83,7 @@ class PrintJob : public ::testing::Test {
   protected:
     void SetUp() override {
         shown.clear();
-        setMessageBoxCall(fakeBox);
+        setMessageBoxCall(testsupport::recordBox);
     }
     void TearDown() override { setMessageBoxCall(nullptr); }
     GdiplusSession session;

@@ -70,6 +70,16 @@ int countGdiObjects() {
     return n;
 }
 
+int recordBox(HWND, const std::string &text, const std::string &title, unsigned) {
+    shownBoxes().push_back(text + "|" + title);
+    return IDOK;
+}
+
+std::vector<std::string> &shownBoxes() {
+    static std::vector<std::string> boxes;
+    return boxes;
+}
+
 std::string hostPath(std::string p) {
     if (!p.empty() && p[0] == '/') {
         for (char &c : p)

@@ -31,6 +31,11 @@ void removeTree(const std::string &path);
 // Live GDI objects of this process: handles whose object type is known.
 int countGdiObjects();
 
+// A stand-in for the notices' message box: records "text|title" in
+// shownBoxes() and answers OK.
+int recordBox(HWND owner, const std::string &text, const std::string &title, unsigned flags);
+std::vector<std::string> &shownBoxes();
+
 // A path that the build system wrote in Unix form, as Windows sees it
 // (Wine maps the Unix root to drive Z:); a Windows path is kept.
 std::string hostPath(std::string p);

@@ -13,11 +13,7 @@ using namespace vistoro;
 
 namespace {
 
-std::vector<std::string> shown;
-int fakeBox(HWND, const std::string &text, const std::string &title, unsigned) {
-    shown.push_back(text + "|" + title);
-    return IDOK;
-}
+std::vector<std::string> &shown = testsupport::shownBoxes();
 
 BOOL WINAPI noDefaultPrinter(LPPRINTDLGA) { return FALSE; }
 
@@ -39,7 +35,7 @@ int visibleWindowsOfThisProcess() {
 
 TEST(PrintWithoutPrinter, TellsOnceAndLeavesNothingBehind) {
     detail::setPrintDialogCall(noDefaultPrinter);
-    setMessageBoxCall(fakeBox);
+    setMessageBoxCall(testsupport::recordBox);
     GdiplusSession session;
     testsupport::ScratchDir dir("noprn");
     const std::string file = dir.file("pic.bmp");
