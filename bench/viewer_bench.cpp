@@ -9,7 +9,7 @@
 #include "imaging/dib_info.h"
 #include "imaging/gdiplus_session.h"
 #include "util/dlghelp.h"
-#include "viewer/quarter_turn.h"
+#include "imaging/quarter_turn.h"
 #include "viewer/rotate.h"
 #include "viewer/viewwin.h"
 

@@ -4,11 +4,13 @@
 #include "base/text.h"
 #include "imaging/byte_stream.h"
 #include "imaging/decode_probe.h"
+#include "imaging/exif.h"
 #include "imaging/gdiplus_holders.h"
 #include "imaging/gdiplus_session.h"
 #include "imaging/header_check.h"
 #include "imaging/metafile.h"
 #include "imaging/metafile_check.h"
+#include "imaging/orientation.h"
 #include "imaging/picture_limits.h"
 #include "imaging/pixel_format.h"
 #include "imaging/premultiply.h"
@@ -142,16 +144,25 @@ UniqueGpBitmap normalise(Decoded &d, StepClock &clock) {
     return target;
 }
 
+// The target image as the photo's orientation says it stands; empty when
+// the service cannot turn it (a picture on its side is not the picture).
+UniqueGpBitmap standUpright(UniqueGpBitmap image, int orientation) {
+    if (image && !orientImage(image.get(), orientation))
+        return {};
+    return image;
+}
+
 // The bitmap handle. A premultiplied picture whose rows can be filled in
 // place goes straight into the DIB section that becomes the handle: the
 // same pixels as a target image converted over opaque black, without the
 // target image and its copy. Anything else, and any failure of that way,
 // goes through the target image.
-HBITMAP makeHandle(Decoded &d, StepClock &clock) {
+HBITMAP makeHandle(Decoded &d, int orientation, StepClock &clock) {
     if (d.targetFormat == PixelFormat32bppPARGB && fillsPremultiplied(d.format)) {
         if (detail::faultAt(DecodeFault::makeTarget) || detail::faultAt(DecodeFault::makeHandle))
             return nullptr;
-        UniqueBitmap section = premultipliedSection(d.source.get(), d.width, d.height, d.format);
+        UniqueBitmap section =
+            premultipliedSection(d.source.get(), d.width, d.height, d.format, orientation);
         if (section) {
             detail::noteRoute(copiesPixelWords(d.format) ? DecodeRoute::copyWords
                                                          : DecodeRoute::lockRows);
@@ -162,7 +173,7 @@ HBITMAP makeHandle(Decoded &d, StepClock &clock) {
             return section.release();
         }
     }
-    UniqueGpBitmap image = normalise(d, clock);
+    UniqueGpBitmap image = standUpright(normalise(d, clock), orientation);
     HBITMAP handle = nullptr;
     if (image &&
         (detail::faultAt(DecodeFault::makeHandle) ||
@@ -201,9 +212,11 @@ ImageFromFileResult GDIP_IMAGEFROMFILE(std::string_view cFile,
     if (!decoded.source)
         return {}; // the stream's release frees the memory block
 
+    // Photos are handed out upright, before anything measures or draws them.
+    const int orientation = readExif(bytes->data(), bytes->size()).orientation;
     if (options.lMakeHandle)
-        return {.hBitmap = makeHandle(decoded, clock)};
-    UniqueGpBitmap image = normalise(decoded, clock);
+        return {.hBitmap = makeHandle(decoded, orientation, clock)};
+    UniqueGpBitmap image = standUpright(normalise(decoded, clock), orientation);
     if (image)
         outstandingImages().insert(image.get());
     return {.oImage = image.release()};

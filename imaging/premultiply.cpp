@@ -2,10 +2,13 @@
 
 #include "imaging/decode_probe.h"
 #include "imaging/dib_info.h"
+#include "imaging/orientation.h"
 #include "imaging/pixel_format.h"
 
 #include <cstring>
 #include <limits>
+#include <memory>
+#include <new>
 
 namespace vistoro {
 
@@ -34,22 +37,38 @@ bool fillPremultiplied(Gdiplus::GpBitmap *source, UINT width, UINT height,
 }
 
 UniqueBitmap premultipliedSection(Gdiplus::GpBitmap *source, UINT width, UINT height,
-                                  Gdiplus::PixelFormat sourceFormat) noexcept {
+                                  Gdiplus::PixelFormat sourceFormat, int orientation) noexcept {
     if (width == 0 || height == 0 ||
         width > static_cast<UINT>(std::numeric_limits<INT>::max() / 4) ||
-        height > static_cast<UINT>(std::numeric_limits<LONG>::max()))
+        height > static_cast<UINT>(std::numeric_limits<INT>::max() / 4))
         return {};
-    BITMAPINFO info = rgb32Info(static_cast<LONG>(width), static_cast<LONG>(height), RowOrder::BottomUp);
+    const bool across = swapsAxes(orientation);
+    const LONG outW = static_cast<LONG>(across ? height : width);
+    const LONG outH = static_cast<LONG>(across ? width : height);
+    BITMAPINFO info = rgb32Info(outW, outH, RowOrder::BottomUp);
     void *bits = nullptr;
     UniqueBitmap section(
         ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     if (!section || !bits)
         return {};
-    // The picture's top row is the section's last one in memory.
     const INT stride = static_cast<INT>(width) * 4;
-    BYTE *top = static_cast<BYTE *>(bits) + static_cast<std::size_t>(height - 1) * stride;
-    if (!fillPremultiplied(source, width, height, sourceFormat, top, -stride))
-        return {};
+    if (orientation < 2 || orientation > 8) {
+        // The picture's top row is the section's last one in memory.
+        BYTE *top = static_cast<BYTE *>(bits) + static_cast<std::size_t>(height - 1) * stride;
+        if (!fillPremultiplied(source, width, height, sourceFormat, top, -stride))
+            return {};
+    } else {
+        // Filled as stored, then stood upright into the section: one more
+        // pass over the pixels, through rows that go as soon as it is done.
+        std::unique_ptr<std::uint32_t[]> stored(new (std::nothrow)
+                                                    std::uint32_t[std::size_t{width} * height]);
+        if (!stored || !fillPremultiplied(source, width, height, sourceFormat,
+                                          reinterpret_cast<BYTE *>(stored.get()), stride))
+            return {};
+        orientPixels(stored.get(), static_cast<std::ptrdiff_t>(width), static_cast<long>(width),
+                     static_cast<long>(height), orientation, static_cast<std::uint32_t *>(bits),
+                     RowOrder::BottomUp);
+    }
     ::GdiFlush();
     return section;
 }

@@ -18,10 +18,11 @@ bool fillsPremultiplied(Gdiplus::PixelFormat sourceFormat) noexcept;
 bool fillPremultiplied(Gdiplus::GpBitmap *source, UINT width, UINT height,
                        Gdiplus::PixelFormat sourceFormat, BYTE *scan0, INT stride) noexcept;
 
-// A bottom-up 32-bit BI_RGB DIB section of width x height, the layout of a
-// handle made from a premultiplied image over opaque black, filled as
-// above. Empty on failure, with nothing left allocated.
+// A bottom-up 32-bit BI_RGB DIB section, the layout of a handle made from a
+// premultiplied image over opaque black, filled as above and standing as
+// the EXIF orientation says (width x height, or height x width for a
+// quarter turn). Empty on failure, with nothing left allocated.
 UniqueBitmap premultipliedSection(Gdiplus::GpBitmap *source, UINT width, UINT height,
-                                  Gdiplus::PixelFormat sourceFormat) noexcept;
+                                  Gdiplus::PixelFormat sourceFormat, int orientation = 1) noexcept;
 
 } // namespace vistoro

@@ -9,7 +9,7 @@
 
 #include "imaging/dib_info.h"
 #include "base/handles.h"
-#include "viewer/quarter_turn.h"
+#include "imaging/quarter_turn.h"
 
 #include <algorithm>
 #include <cmath>

@@ -9,6 +9,7 @@
 #include "fixtures.h"
 #include "fuzz_progress.h"
 
+#include "support/photos.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -341,7 +342,24 @@ std::vector<Seed> seeds() {
     out.push_back({"wmf", imgtest::placeable(imgtest::wmfBytes(40, 30), 40, 30)});
     out.push_back({"wmf", richWmf()});
     out.push_back({"wmf", imgtest::placeable(richWmf(), 48, 32)});
+    // Photos with an EXIF block, so that its reader is fuzzed like the
+    // decoders: both byte orders, the orientation deep in a long directory,
+    // a thumbnail behind it, and a TIFF that carries the tag.
+    const std::string photo = testsupport::readFile(imgtest::fixture("photo.jpg"));
+    const std::string thumbnail = testsupport::readFile(imgtest::fixture("form-restart.jpg"));
+    out.push_back({"jpg", testsupport::withExif(photo, {6, false, 0, thumbnail})});
+    out.push_back({"jpg", testsupport::withExif(photo, {8, true, 60})});
+    out.push_back({"jpg", testsupport::withExif(photo, {5, true, 3, thumbnail})});
+    out.push_back({"tif", testsupport::rgbTiff(testsupport::quarters(12, 8), 7, true)});
     return out;
+}
+
+// A photo whose EXIF segment is cut in the middle, the rest of the file
+// gone with it.
+std::string cutExifPhoto() {
+    const std::string photo = testsupport::withExif(
+        testsupport::readFile(imgtest::fixture("photo.jpg")), {6, false, 30});
+    return photo.substr(0, 2 + 4 + 6 + 8 + 2 + 15 * 12 + 5);
 }
 
 // ---- Loading in children ----------------------------------------------------
@@ -505,6 +523,8 @@ TEST(FuzzGate, NoDamagedPictureCrashesOrStallsTheLoader) {
     } while (FindNextFileA(find, &fd));
     FindClose(find);
     ASSERT_GE(hostileFiles, 10);
+    files.push_back(dir.file("cut-exif.jpg"));
+    testsupport::writeFile(files.back(), cutExifPhoto());
 
     // The generator is seeded: every run makes the same corpus. Another
     // seed, for exploring by hand, comes from VISTORO_FUZZ_SEED.

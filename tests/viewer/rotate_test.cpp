@@ -1,4 +1,4 @@
-#include "viewer/quarter_turn.h"
+#include "imaging/quarter_turn.h"
 #include "viewer/rotate.h"
 
 #include "pixels.h"

@@ -4,7 +4,7 @@
 // stores, instead of sixteen single-pixel stores each to a different row.
 // Machines without SSE2 take the single-pixel path, which gives the same
 // pixels.
-#include "viewer/quarter_turn.h"
+#include "imaging/quarter_turn.h"
 
 #include <windows.h>
 
