@@ -156,10 +156,10 @@ void benchRotation() {
         plain.push_back(nowMs() - t0);
         // The pixel work alone, into the copy's canvas: already written to.
         t0 = nowMs();
-        turnQuarter(px, W, copy.data(), W, H, true);
+        turnQuarter(px, W, copy.data(), H, W, H, true);
         kernel.push_back(nowMs() - t0);
         t0 = nowMs();
-        turnQuarter(px, W, copy.data(), W, H, true, false);
+        turnQuarter(px, W, copy.data(), H, W, H, true, false);
         kernelByPixel.push_back(nowMs() - t0);
         // What a fresh result canvas costs before any pixel is turned.
         t0 = nowMs();

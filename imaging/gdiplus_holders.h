@@ -23,23 +23,27 @@ using UniqueGpImage =
 using UniqueGpGraphics =
     UniqueHandle<Gdiplus::GpGraphics *, NullTraits<Gdiplus::GpGraphics *, deleteGpGraphics>>;
 
-// GdipBitmapLockBits over a whole bitmap / GdipBitmapUnlockBits.
+// GdipBitmapLockBits / GdipBitmapUnlockBits over whole rows of a bitmap:
+// `rows` rows from firstRow on (all of them when firstRow is 0 and rows the
+// height); row(0) is the first of them.
 class BitsLock {
   public:
-    BitsLock(Gdiplus::GpBitmap *bmp, UINT width, UINT height, UINT mode,
-             Gdiplus::PixelFormat format) noexcept
+    BitsLock(Gdiplus::GpBitmap *bmp, UINT width, UINT rows, UINT mode, Gdiplus::PixelFormat format,
+             UINT firstRow = 0) noexcept
         : bmp_(bmp) {
-        Gdiplus::GpRect whole(0, 0, static_cast<INT>(width), static_cast<INT>(height));
-        locked_ = gp::GdipBitmapLockBits(bmp, &whole, mode, format, &data_) == Gdiplus::Ok;
+        Gdiplus::GpRect band(0, static_cast<INT>(firstRow), static_cast<INT>(width),
+                             static_cast<INT>(rows));
+        locked_ = gp::GdipBitmapLockBits(bmp, &band, mode, format, &data_) == Gdiplus::Ok;
     }
     // A read lock whose rows the service writes straight into the caller's
     // rows (scan0, stride) in the asked format, with no buffer of its own.
-    BitsLock(Gdiplus::GpBitmap *bmp, UINT width, UINT height, Gdiplus::PixelFormat format,
-             BYTE *scan0, INT stride) noexcept
+    BitsLock(Gdiplus::GpBitmap *bmp, UINT width, UINT rows, Gdiplus::PixelFormat format,
+             BYTE *scan0, INT stride, UINT firstRow = 0) noexcept
         : bmp_(bmp) {
-        Gdiplus::GpRect whole(0, 0, static_cast<INT>(width), static_cast<INT>(height));
+        Gdiplus::GpRect whole(0, static_cast<INT>(firstRow), static_cast<INT>(width),
+                              static_cast<INT>(rows));
         data_.Width = width;
-        data_.Height = height;
+        data_.Height = rows;
         data_.Stride = stride;
         data_.PixelFormat = format;
         data_.Scan0 = scan0;

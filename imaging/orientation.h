@@ -21,6 +21,13 @@ constexpr bool swapsAxes(int orientation) noexcept { return orientation >= 5 && 
 void orientPixels(const std::uint32_t *src, std::ptrdiff_t srcStride, long W, long H,
                   int orientation, std::uint32_t *dst, RowOrder dstOrder);
 
+// The same for a band of the source: its rows firstRow to firstRow + rows
+// - 1, the first of them at src, each put where it stands in the whole
+// upright picture at dst. A picture passed band by band, in any order,
+// comes out as orientPixels makes it, with no copy of the whole.
+void orientBand(const std::uint32_t *src, std::ptrdiff_t srcStride, long W, long H, long firstRow,
+                long rows, int orientation, std::uint32_t *dst, RowOrder dstOrder);
+
 // The same for a picture held as an image object, through the imaging
 // service's turns. False when the service refuses.
 bool orientImage(Gdiplus::GpBitmap *image, int orientation) noexcept;

@@ -5,34 +5,44 @@
 #include "imaging/orientation.h"
 #include "imaging/pixel_format.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <memory>
 #include <new>
 
 namespace vistoro {
+namespace {
+
+// Rows of the stored picture converted at a time on the way to standing it
+// upright: a multiple of the quarter turn's blocks, a few megabytes at most.
+constexpr UINT kOrientBandRows = 128;
+
+} // namespace
 
 bool fillsPremultiplied(Gdiplus::PixelFormat sourceFormat) noexcept {
     return copiesPixelWords(sourceFormat) || convertsByLocking(sourceFormat);
 }
 
-bool fillPremultiplied(Gdiplus::GpBitmap *source, UINT width, UINT height,
-                       Gdiplus::PixelFormat sourceFormat, BYTE *scan0, INT stride) noexcept {
+bool fillPremultiplied(Gdiplus::GpBitmap *source, UINT width, UINT rows,
+                       Gdiplus::PixelFormat sourceFormat, BYTE *scan0, INT stride,
+                       UINT firstRow) noexcept {
     if (detail::faultAt(DecodeFault::fillRows))
         return false;
     if (copiesPixelWords(sourceFormat)) {
         // Row by row through the lock's own stride, which may run bottom-up.
-        BitsLock from(source, width, height, Gdiplus::ImageLockModeRead, PixelFormat32bppRGB);
+        BitsLock from(source, width, rows, Gdiplus::ImageLockModeRead, PixelFormat32bppRGB,
+                      firstRow);
         if (!from)
             return false;
         const std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
-        for (UINT y = 0; y < height; ++y)
+        for (UINT y = 0; y < rows; ++y)
             std::memcpy(scan0 + static_cast<INT_PTR>(y) * stride, from.row(y), rowBytes);
         return true;
     }
     if (!convertsByLocking(sourceFormat))
         return false;
-    BitsLock into(source, width, height, PixelFormat32bppPARGB, scan0, stride);
+    BitsLock into(source, width, rows, PixelFormat32bppPARGB, scan0, stride, firstRow);
     return static_cast<bool>(into);
 }
 
@@ -58,16 +68,23 @@ UniqueBitmap premultipliedSection(Gdiplus::GpBitmap *source, UINT width, UINT he
         if (!fillPremultiplied(source, width, height, sourceFormat, top, -stride))
             return {};
     } else {
-        // Filled as stored, then stood upright into the section: one more
-        // pass over the pixels, through rows that go as soon as it is done.
-        std::unique_ptr<std::uint32_t[]> stored(new (std::nothrow)
-                                                    std::uint32_t[std::size_t{width} * height]);
-        if (!stored || !fillPremultiplied(source, width, height, sourceFormat,
-                                          reinterpret_cast<BYTE *>(stored.get()), stride))
+        // Filled as stored a band at a time, each band stood upright into
+        // the section at once: one more pass over the pixels, and no copy
+        // of the whole picture besides the section.
+        const UINT bandRows = std::min(height, kOrientBandRows);
+        std::unique_ptr<std::uint32_t[]> band(new (std::nothrow)
+                                                  std::uint32_t[std::size_t{width} * bandRows]);
+        if (!band)
             return {};
-        orientPixels(stored.get(), static_cast<std::ptrdiff_t>(width), static_cast<long>(width),
-                     static_cast<long>(height), orientation, static_cast<std::uint32_t *>(bits),
-                     RowOrder::BottomUp);
+        for (UINT y = 0; y < height; y += bandRows) {
+            const UINT rows = std::min(bandRows, height - y);
+            if (!fillPremultiplied(source, width, rows, sourceFormat,
+                                   reinterpret_cast<BYTE *>(band.get()), stride, y))
+                return {};
+            orientBand(band.get(), static_cast<std::ptrdiff_t>(width), static_cast<long>(width),
+                       static_cast<long>(height), static_cast<long>(y), static_cast<long>(rows),
+                       orientation, static_cast<std::uint32_t *>(bits), RowOrder::BottomUp);
+        }
     }
     ::GdiFlush();
     return section;

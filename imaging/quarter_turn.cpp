@@ -24,11 +24,12 @@ struct Rows {
     const std::uint32_t *src;
     std::ptrdiff_t srcStride;
     std::uint32_t *dst;
+    std::ptrdiff_t dstStride;
     long W, H;
     bool anticlockwise;
 
     const std::uint32_t *srcRow(long y) const { return src + static_cast<std::ptrdiff_t>(y) * srcStride; }
-    std::uint32_t *dstRow(long r) const { return dst + static_cast<std::ptrdiff_t>(r) * H; }
+    std::uint32_t *dstRow(long r) const { return dst + static_cast<std::ptrdiff_t>(r) * dstStride; }
 };
 
 // Source columns [x0, x1) of rows [y0, y1), one pixel at a time: reads run
@@ -39,11 +40,11 @@ void turnPixels(const Rows &t, long x0, long x1, long y0, long y1) {
         const std::uint32_t *end = s + (x1 - x0);
         if (t.anticlockwise) {
             std::uint32_t *d = t.dstRow(t.W - 1 - x0) + y;
-            for (; s != end; ++s, d -= t.H)
+            for (; s != end; ++s, d -= t.dstStride)
                 *d = *s;
         } else {
             std::uint32_t *d = t.dstRow(x0) + (t.H - 1 - y);
-            for (; s != end; ++s, d += t.H)
+            for (; s != end; ++s, d += t.dstStride)
                 *d = *s;
         }
     }
@@ -65,14 +66,14 @@ void turnBlocksByPixel(const Rows &t) {
 template <bool Anticlockwise, bool Streamed>
 void turnTiles(const Rows &t, long x0, long x1, long y0, long y1) {
     const std::uint32_t *const src = t.src;
-    const std::ptrdiff_t stride = t.srcStride, H = t.H;
+    const std::ptrdiff_t stride = t.srcStride, H = t.H, dstStride = t.dstStride;
     std::uint32_t *const dst = t.dst;
     const long W = t.W;
     for (long x = x0; x < x1; x += 4) {
         // Result rows of source columns x .. x + 3, in that order.
         std::uint32_t *out[4];
         for (int i = 0; i < 4; ++i)
-            out[i] = dst + (Anticlockwise ? W - 1 - (x + i) : x + i) * H;
+            out[i] = dst + (Anticlockwise ? W - 1 - (x + i) : x + i) * dstStride;
         for (long y = y0; y < y1; y += 4) {
             const std::uint32_t *s = src + y * stride + x;
             const __m128i r0 = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s));
@@ -99,7 +100,8 @@ void turnTiles(const Rows &t, long x0, long x1, long y0, long y1) {
 void turnTileBlock(const Rows &t, long x0, long x1, long y0, long y1) {
     // Whole result cache lines are written in turn, so the stores can go
     // past the cache when every tile row starts on 16 bytes.
-    const bool aligned = (reinterpret_cast<std::uintptr_t>(t.dst) & 15) == 0 && t.H % 4 == 0;
+    const bool aligned = (reinterpret_cast<std::uintptr_t>(t.dst) & 15) == 0 && t.H % 4 == 0 &&
+                         t.dstStride % 4 == 0;
     if (t.anticlockwise)
         aligned ? turnTiles<true, true>(t, x0, x1, y0, y1) : turnTiles<true, false>(t, x0, x1, y0, y1);
     else
@@ -127,9 +129,9 @@ bool hasSse2() {
 
 } // namespace
 
-void turnQuarter(const std::uint32_t *src, std::ptrdiff_t srcStride, std::uint32_t *dst, long W,
-                 long H, bool anticlockwise, bool useSse2) {
-    const Rows t{src, srcStride, dst, W, H, anticlockwise};
+void turnQuarter(const std::uint32_t *src, std::ptrdiff_t srcStride, std::uint32_t *dst,
+                 std::ptrdiff_t dstStride, long W, long H, bool anticlockwise, bool useSse2) {
+    const Rows t{src, srcStride, dst, dstStride, W, H, anticlockwise};
     if (useSse2 && hasSse2())
         turnBlocksByTile(t);
     else

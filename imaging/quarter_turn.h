@@ -9,11 +9,12 @@
 namespace vistoro {
 
 // Turns W x H source pixels (row y at src + y * srcStride, in pixels; the
-// stride may be negative) into the H x W rows at dst (row r at dst + r * H).
-// Anticlockwise: source (x, y) lands at row W - 1 - x, column y; clockwise:
-// at row x, column H - 1 - y. useSse2 false keeps to the single-pixel path
-// that machines without SSE2 take (tests compare the two).
-void turnQuarter(const std::uint32_t *src, std::ptrdiff_t srcStride, std::uint32_t *dst, long W,
-                 long H, bool anticlockwise, bool useSse2 = true);
+// stride may be negative) into H columns of W rows at dst (row r at dst +
+// r * dstStride; dstStride H for rows of their own, more for a band of
+// wider rows). Anticlockwise: source (x, y) lands at row W - 1 - x, column
+// y; clockwise: at row x, column H - 1 - y. useSse2 false keeps to the
+// single-pixel path that machines without SSE2 take (tests compare the two).
+void turnQuarter(const std::uint32_t *src, std::ptrdiff_t srcStride, std::uint32_t *dst,
+                 std::ptrdiff_t dstStride, long W, long H, bool anticlockwise, bool useSse2 = true);
 
 } // namespace vistoro

@@ -2,7 +2,8 @@
 # Benchmarks the decoder: generates a 6000x4000 JPEG and PNG and a folder of
 # 200 pictures of 1920x1080, runs bench/imaging_bench under Wine on a private
 # screen (LOADIMG against the decoding call alone, the peak memory of one
-# LOADIMG in a process of its own, painting), and times a plain libjpeg-turbo
+# LOADIMG in a process of its own, a photo under EXIF orientation 6 against
+# the same one stored upright, painting), and times a plain libjpeg-turbo
 # decode of the JPEG on the Linux side as a yardstick.
 # Usage: bench-imaging.sh [BUILD_DIR]   (VISTORO_DISPLAY_NUM picks the screen)
 set -euo pipefail
@@ -21,6 +22,10 @@ if [ ! -f "$work/big.jpg" ]; then
   convert "$work/big.ppm" -quality 90 "$work/big.jpg"
   convert "$work/big.ppm" -depth 8 "$work/big.png"
   rm -f "$work/big.ppm"
+fi
+if [ ! -f "$work/big6.jpg" ]; then
+  # The same photo as a phone stores a portrait: on its side, EXIF orientation 6.
+  exiftool -q -Orientation=6 -n -o "$work/big6.jpg" "$work/big.jpg"
 fi
 if [ "$(ls "$work/folder" | wc -l)" -lt 200 ]; then
   echo "drawing the folder of 200 pictures..."
@@ -45,6 +50,8 @@ out=$("$root/scripts/virtual-display.sh" bash -c "
   wine '$bench' file '$big_jpg' 7 2>/dev/null
   wine '$bench' peak '$big_jpg' 2>/dev/null
   wine '$bench' peakdecode '$big_jpg' 2>/dev/null
+  wine '$bench' orient '$big_jpg' '$(winpath "$work/big6.jpg")' 7 2>/dev/null
+  wine '$bench' peak '$(winpath "$work/big6.jpg")' 2>/dev/null
   wine '$bench' file '$(winpath "$work/big.png")' 5 2>/dev/null
   wine '$bench' folder '$(winpath "$work/folder")' 2>/dev/null")
 echo "$out" | grep -v '^RESULT'

@@ -131,7 +131,7 @@ void quarterTurn(const SourcePixels &src, TargetPixels &dst, long W, long H, int
         }
         return;
     }
-    turnQuarter(src.row(0), src.stride(), dst.row(0), W, H, quarters == 1);
+    turnQuarter(src.row(0), src.stride(), dst.row(0), H, W, H, quarters == 1);
 }
 
 bool anyAlpha(const SourcePixels &src, long W, long H) {

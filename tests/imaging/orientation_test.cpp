@@ -68,17 +68,25 @@ TEST(OrientPixels, EveryValueUndoesWhatTheCameraStored) {
         const Picture want = patterned(w, h);
         for (int o = 1; o <= 8; ++o) {
             const Picture stored = testsupport::storedFor(want, o);
-            for (RowOrder order : {RowOrder::TopDown, RowOrder::BottomUp}) {
-                std::vector<std::uint32_t> out(want.px.size());
-                orientPixels(stored.px.data(), stored.width, stored.width, stored.height, o,
-                             out.data(), order);
-                if (order == RowOrder::BottomUp)
-                    for (long y = 0; y < h / 2; ++y)
-                        std::swap_ranges(out.begin() + y * w, out.begin() + (y + 1) * w,
-                                         out.begin() + (h - 1 - y) * w);
-                EXPECT_EQ(out, want.px) << "orientation " << o << " " << w << "x" << h
-                                        << (order == RowOrder::BottomUp ? " bottom-up" : "");
-            }
+            for (RowOrder order : {RowOrder::TopDown, RowOrder::BottomUp})
+                for (long band : {0L, 3L}) { // 0: the whole picture at once
+                    std::vector<std::uint32_t> out(want.px.size());
+                    if (band == 0)
+                        orientPixels(stored.px.data(), stored.width, stored.width,
+                                     stored.height, o, out.data(), order);
+                    else // bands of 3 rows, the last one short, from the bottom up
+                        for (long y0 = (stored.height - 1) / band * band; y0 >= 0; y0 -= band)
+                            orientBand(stored.px.data() + y0 * stored.width, stored.width,
+                                       stored.width, stored.height, y0,
+                                       std::min(band, stored.height - y0), o, out.data(), order);
+                    if (order == RowOrder::BottomUp)
+                        for (long y = 0; y < h / 2; ++y)
+                            std::swap_ranges(out.begin() + y * w, out.begin() + (y + 1) * w,
+                                             out.begin() + (h - 1 - y) * w);
+                    EXPECT_EQ(out, want.px)
+                        << "orientation " << o << " " << w << "x" << h
+                        << (order == RowOrder::BottomUp ? " bottom-up" : "") << " band " << band;
+                }
         }
     }
 }
@@ -133,7 +141,9 @@ TEST(ExifReader, DamagedOrUnknownValuesMeanAsStored) {
 
 TEST(DecodeUpright, JpegsOfEveryOrientationAndByteOrder) {
     ScratchDir dir("orient");
-    for (const Picture &want : {testsupport::quarters(48, 32), testsupport::quarters(32, 48)})
+    // The last is stood upright a band of rows at a time.
+    for (const Picture &want : {testsupport::quarters(48, 32), testsupport::quarters(32, 48),
+                                testsupport::quarters(150, 260)})
         for (bool big : {false, true})
             for (int o = 1; o <= 8; ++o) {
                 const std::string path = dir.file("photo.jpg");

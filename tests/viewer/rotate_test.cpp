@@ -149,7 +149,7 @@ TEST(QuarterTurn, TilesAndSinglePixelsAgreeOnEverySizeStrideAndAlignment) {
                         const std::uint32_t *first = bottomUp ? src.data() + (H - 1) * W : src.data();
                         const std::ptrdiff_t stride = bottomUp ? -W : W;
                         std::vector<std::uint32_t> out(src.size() + 4, 0xDEADBEEF);
-                        turnQuarter(first, stride, out.data() + shift, W, H, anticlockwise, sse2);
+                        turnQuarter(first, stride, out.data() + shift, H, W, H, anticlockwise, sse2);
                         for (long y = 0; y < H; ++y)
                             for (long x = 0; x < W; ++x) {
                                 const long row = anticlockwise ? W - 1 - x : x;
