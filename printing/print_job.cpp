@@ -147,9 +147,13 @@ void TPrinter::SayImage(const TPrinterSayImage &a) {
     if (!hDC || lCancel || !fileExists(a.cFile))
         return;
     const UniqueBitmap bmp(LOADIMG(a.cFile));
-    if (!bmp)
+    SayBitmapHandle(bmp.get(), a);
+}
+
+void TPrinter::SayBitmapHandle(HBITMAP hBitmap, const TPrinterSayImage &a) {
+    if (!hDC || lCancel || !hBitmap)
         return;
-    const UniqueGlobal dib = DIBFROMBITMAP(bmp.get());
+    const UniqueGlobal dib = DIBFROMBITMAP(hBitmap);
     if (!dib)
         return;
     // A printer gets the picture's own colour table as a palette; the

@@ -57,6 +57,9 @@ class TPrinter {
     // Draws the picture of a file at a device position, stretched to the
     // given size. Nothing for a missing or undecodable file.
     void SayImage(const TPrinterSayImage &args);
+    // The same from a bitmap already in memory, which stays the caller's;
+    // args.cFile is not read.
+    void SayBitmapHandle(HBITMAP hBitmap, const TPrinterSayImage &args);
     // The printable area in device pixels, always from the printer context.
     int nHorzRes() const;
     int nVertRes() const;

@@ -34,7 +34,7 @@ void runFromMenu(TDialog &oDlg, ViewerState &st, const CommandEntry &command) {
         ZOOM(oDlg, st.aSize, st.hBmp.get());
         break;
     case ViewerCommand::Print:
-        PRINT(st.cFile, st.aSize);
+        PRINT(st.cFile, st.aSize, st.lTurned ? st.hBmp.get() : nullptr);
         break;
     case ViewerCommand::PrintSetup:
         PSETUP();

@@ -168,14 +168,17 @@ std::optional<bool> CHANGEIMG(TDialog &oDlg, ViewerState &st, int nKey) {
             command, list, st.nIdx, [](const std::string &f) { return LOADIMAGE(f, false); }, pick);
         st.hBmp = std::move(found.hBmp);
         st.nIdx = found.nIdx;
+        st.lTurned = false;
     } else {
         // The old bitmap goes only once the turned one exists.
         UniqueBitmap turned(
             ROTATEBMP(st.hBmp.get(), command == ViewerCommand::RotateLeft ? 90 : -90));
         st.hBmp = std::move(turned);
+        st.lTurned = true;
     }
 
     if (!st.hBmp) {
+        st.lTurned = false;
         // Nothing loaded that way, or the turn failed: the file as stored.
         st.hBmp.reset(LOADIMAGE(st.cFile, false));
         st.nIdx = locateInList(list, st.cFile);

@@ -17,6 +17,7 @@ void OPENIMG(TDialog &oDlg, ViewerState &st) {
     }
 
     DELETEIMG(st.hBmp);
+    st.lTurned = false;
     st.cDir = folderOf(st.cFile);
     HBITMAP hNew = LOADIMAGE(cNewFile, true);
     if (!hNew) {

@@ -6,7 +6,7 @@
 
 namespace vistoro {
 
-void PRINT(const std::string &cFile, const ImageSize &aSize) {
+void PRINT(const std::string &cFile, const ImageSize &aSize, HBITMAP hTurned) {
     const int nOld = PRNGETORIENTATION();
     // The selection is turned before the job exists, so the job's context
     // is made with the page already turned. A square picture prints portrait.
@@ -19,8 +19,12 @@ void PRINT(const std::string &cFile, const ImageSize &aSize) {
 
     TPrinter oPrn({.cDocument = cFile, .lPreview = false, .lNoPrint = false});
     oPrn.StartPage();
-    oPrn.SayImage({.nRow = 0, .nCol = 0, .cFile = cFile, .nWidth = oPrn.nHorzRes(),
-                   .nHeight = oPrn.nVertRes()});
+    const TPrinterSayImage page{.nRow = 0, .nCol = 0, .cFile = cFile, .nWidth = oPrn.nHorzRes(),
+                                .nHeight = oPrn.nVertRes()};
+    if (hTurned)
+        oPrn.SayBitmapHandle(hTurned, page);
+    else
+        oPrn.SayImage(page);
     oPrn.EndPage();
     SETPROW(0);
     if (oPrn.lPreview)

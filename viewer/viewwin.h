@@ -40,6 +40,7 @@ struct ViewerState {
     int nIdx = 0;                    // 1-based position in aFiles; 0: not in it
     UniqueBitmap hBmp;               // the current bitmap
     ImageSize aSize;                 // its size
+    bool lTurned = false;            // hBmp was turned in memory since it was read
 
     ViewerState() = default;
     explicit ViewerState(const StartState &start);

@@ -209,6 +209,35 @@ TEST_F(GalleryTest, EachSideIsCutToTheCellOnItsOwnAndThePictureCentred) {
     EXPECT_EQ(c.at(320 + 37, 63), kSentinel);
 }
 
+TEST_F(GalleryTest, PhotosOfEveryOrientationStandUprightInTheirCells) {
+    // Landscape and portrait scenes in turn, each stored under one of the
+    // eight orientations, in both byte orders.
+    ImageList list;
+    for (bool big : {false, true})
+        for (int o = 1; o <= 8; ++o) {
+            const bool wide = o % 2 == 1;
+            const std::string path =
+                lowerText(dir.file("exif" + std::to_string(o) + (big ? "mm" : "ii") + ".jpg"));
+            ASSERT_TRUE(viewertest::writePhoto(
+                path, testsupport::quarters(wide ? 48 : 32, wide ? 32 : 48), o, big));
+            list.push_back(path);
+        }
+    Canvas c;
+    DRAWGLR(dlg, list, c.dc());
+    const std::uint32_t corners[] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00};
+    for (int n = 0; n < 16; ++n) {
+        const bool wide = (n % 8) % 2 == 0;
+        const int w = wide ? 48 : 32, h = wide ? 32 : 48;
+        const auto [x0, y0] = cellOf(n);
+        for (int q = 0; q < 4; ++q) {
+            const int x = x0 + (64 - w) / 2 + (q % 2 ? 3 : 1) * w / 4;
+            const int y = y0 + (64 - h) / 2 + (q / 2 ? 3 : 1) * h / 4;
+            EXPECT_TRUE(viewertest::similarRgb(c.at(x, y), corners[q], 24))
+                << list[static_cast<std::size_t>(n)] << " quadrant " << q << ": " << std::hex << c.at(x, y);
+        }
+    }
+}
+
 TEST_F(GalleryTest, OnlyTheFirst192InListOrderAreShown) {
     const ImageList list = numbered(300);
     Canvas c;

@@ -2,6 +2,7 @@
 
 #include "imaging/dib_info.h"
 #include "support/encoders.h"
+#include "support/test_support.h"
 
 #include <cstring>
 
@@ -98,6 +99,14 @@ bool writePicture(const std::string &path, const Pixels &p, const wchar_t *mimeT
     const bool ok = gp::GdipSaveImageToFile(bmp, wide(path).c_str(), &clsid, nullptr) == Gdiplus::Ok;
     gp::GdipDisposeImage(bmp);
     return ok;
+}
+
+bool writePhoto(const std::string &path, const Pixels &upright, int orientation, bool bigEndian) {
+    if (!writePicture(path, testsupport::storedFor(upright, orientation), L"image/jpeg"))
+        return false;
+    testsupport::writeFile(path, testsupport::withExif(testsupport::readFile(path),
+                                                       {orientation, bigEndian}));
+    return true;
 }
 
 Pixels sampleScene(long width, long height, int seed) {

@@ -4,16 +4,26 @@
 
 #include <windows.h>
 
+#include "support/photos.h"
+
 #include <cstdint>
 #include <vector>
 
 namespace viewertest {
 
-struct Pixels {
-    long width = 0, height = 0;
-    std::vector<std::uint32_t> px; // top row first
-    std::uint32_t at(long x, long y) const { return px[static_cast<size_t>(y * width + x)]; }
-};
+// Width, height and 0xAARRGGBB words, top row first.
+using Pixels = testsupport::Picture;
+
+// Colours whose red, green and blue each differ by at most the tolerance
+// (the fourth byte is not compared).
+inline bool similarRgb(std::uint32_t a, std::uint32_t b, int tolerance) {
+    for (int shift = 0; shift < 24; shift += 8) {
+        const int d = static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF);
+        if (d > tolerance || d < -tolerance)
+            return false;
+    }
+    return true;
+}
 
 // A picture whose every pixel differs from the others (opaque).
 Pixels patterned(long width, long height);
@@ -36,6 +46,9 @@ namespace viewertest {
 // byte of each word is written as the pixel's alpha; else it is ignored.
 bool writePicture(const std::string &path, const Pixels &p, const wchar_t *mimeType,
                   bool withAlpha = false);
+// A camera's JPEG of the upright picture: its pixels stored as the EXIF
+// orientation says, and the orientation in an EXIF block of that byte order.
+bool writePhoto(const std::string &path, const Pixels &upright, int orientation, bool bigEndian);
 // A picture of the given size with a gradient and the given seed mixed in,
 // so that neighbouring files differ.
 Pixels sampleScene(long width, long height, int seed);

@@ -5,15 +5,19 @@
 // scripts/print-pages.sh made of them (<case>-1.png, ...).
 #include "viewer/print.h"
 
+#include "imaging/decode.h"
 #include "imaging/gdiplus_session.h"
 #include "pixels.h"
 #include "printing/print_job.h"
 #include "printing/printer_setup.h"
 #include "res/printdlg.h"
+#include "support/photos.h"
 #include "support/test_support.h"
+#include "viewer/rotate.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <chrono>
 #include <cstdlib>
 #include <thread>
@@ -60,6 +64,18 @@ std::string picture(const std::string &name, long w, long h) {
     const std::string path = runFolder() + "\\" + name + ".png";
     EXPECT_TRUE(viewertest::writePicture(path, quadrants(w, h), L"image/png"));
     return path;
+}
+
+// A camera's JPEG of the quadrants stored under an EXIF orientation, so
+// that only the upright picture prints them where they belong.
+std::string photo(const std::string &name, long w, long h, int orientation, bool bigEndian) {
+    const std::string path = runFolder() + "\\" + name + ".jpg";
+    EXPECT_TRUE(viewertest::writePhoto(path, quadrants(w, h), orientation, bigEndian));
+    return path;
+}
+
+std::string photoName(int orientation, bool bigEndian) {
+    return "exif" + std::to_string(orientation) + (bigEndian ? "mm" : "ii");
 }
 
 // When this program started: the printer's documents of this run are newer.
@@ -159,12 +175,28 @@ TEST_F(PrintOut, PageFollowsTheShapeAndTheOrientationComesBack) {
     PRNPORTRAIT();
 }
 
-TEST_F(PrintOut, TurnedPictureTurnsThePageButPrintsTheFileAsStored) {
+TEST_F(PrintOut, TurnedPicturePrintsAsTheWindowShowsIt) {
     SKIP_WITHOUT_PRINTER();
     const std::string turned = picture("turned", 40, 30);
-    PRINT(turned, {30, 40});
+    UniqueBitmap stored(LOADIMG(turned));
+    UniqueBitmap left(ROTATEBMP(stored.get(), 90));
+    ASSERT_TRUE(left);
+    PRINT(turned, {30, 40}, left.get());
     EXPECT_EQ(PRNGETORIENTATION(), kPortrait);
     expectDocument("turned");
+}
+
+TEST_F(PrintOut, PhotosOfEveryOrientationPrintUpright) {
+    SKIP_WITHOUT_PRINTER();
+    PRNPORTRAIT();
+    for (bool big : {false, true})
+        for (int o = 1; o <= 8; ++o) {
+            // Landscape scenes and portrait ones, in turn.
+            const bool wide = o % 2 == 1;
+            const std::string name = photoName(o, big);
+            PRINT(photo(name, wide ? 48 : 32, wide ? 32 : 48, o, big), wide ? ImageSize{48, 32} : ImageSize{32, 48});
+            expectDocument(name);
+        }
 }
 
 TEST_F(PrintOut, CancelledBeforeThePageSendsNoPicture) {
@@ -200,30 +232,25 @@ class PrintedPages : public ::testing::Test {
     GdiplusSession session;
 };
 
-bool similar(std::uint32_t a, std::uint32_t b) {
-    for (int shift = 0; shift < 24; shift += 8) {
-        const int d = static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF);
-        if (d > 48 || d < -48)
-            return false;
-    }
-    return true;
-}
+bool similar(std::uint32_t a, std::uint32_t b) { return viewertest::similarRgb(a, b, 48); }
 
 // The colour at a fraction of the page's width and height.
 std::uint32_t at(const Pixels &p, double fx, double fy) {
     return p.at(static_cast<long>(fx * (p.width - 1)), static_cast<long>(fy * (p.height - 1)));
 }
 
-// The quadrants where they belong, reaching close to every edge of the
-// page: the picture is stretched over the whole printable area.
-void expectQuadrants(const Pixels &p, const std::string &name) {
+// The quadrants where they belong (top left, top right, bottom left,
+// bottom right), reaching close to every edge of the page: the picture is
+// stretched over the whole printable area.
+void expectQuadrants(const Pixels &p, const std::string &name,
+                     std::array<std::uint32_t, 4> corners = {kRed, kGreen, kBlue, kYellow}) {
     ASSERT_GT(p.width, 0) << name;
     for (double f : {0.08, 0.3}) {
         const double g = 1 - f;
-        EXPECT_TRUE(similar(at(p, f, f), kRed)) << name << " top left " << f;
-        EXPECT_TRUE(similar(at(p, g, f), kGreen)) << name << " top right " << f;
-        EXPECT_TRUE(similar(at(p, f, g), kBlue)) << name << " bottom left " << f;
-        EXPECT_TRUE(similar(at(p, g, g), kYellow)) << name << " bottom right " << f;
+        EXPECT_TRUE(similar(at(p, f, f), corners[0])) << name << " top left " << f;
+        EXPECT_TRUE(similar(at(p, g, f), corners[1])) << name << " top right " << f;
+        EXPECT_TRUE(similar(at(p, f, g), corners[2])) << name << " bottom left " << f;
+        EXPECT_TRUE(similar(at(p, g, g), corners[3])) << name << " bottom right " << f;
     }
 }
 
@@ -243,10 +270,21 @@ TEST_F(PrintedPages, TallAndSquarePicturesOnPortraitPages) {
     }
 }
 
-TEST_F(PrintedPages, TurnedPictureIsPrintedUnturnedOnAPortraitPage) {
+TEST_F(PrintedPages, TurnedPictureIsPrintedTurnedOnAPortraitPage) {
     const Pixels p = onlyPage("turned");
     EXPECT_LT(p.width, p.height);
-    expectQuadrants(p, "turned");
+    // Turned left: the top right quadrant stands at the top left.
+    expectQuadrants(p, "turned", {kGreen, kYellow, kRed, kBlue});
+}
+
+TEST_F(PrintedPages, PhotosOfEveryOrientationAreUprightOnPagesOfTheirShape) {
+    for (bool big : {false, true})
+        for (int o = 1; o <= 8; ++o) {
+            const std::string name = photoName(o, big);
+            const Pixels p = onlyPage(name);
+            EXPECT_EQ(p.width > p.height, o % 2 == 1) << name;
+            expectQuadrants(p, name);
+        }
 }
 
 TEST_F(PrintedPages, CancelledJobCarriesNoPicture) {
