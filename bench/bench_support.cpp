@@ -10,6 +10,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <cwchar>
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
 
 namespace benchsupport {
 namespace gp = Gdiplus::DllExports;
@@ -98,6 +102,59 @@ std::vector<std::string> sceneFolder(const std::string &dir, int count, int widt
         files.push_back(path);
     }
     return files;
+}
+
+std::vector<std::string> folderFiles(const std::string &dir) {
+    std::vector<std::string> files;
+    WIN32_FIND_DATAA fd;
+    HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &fd);
+    if (find == INVALID_HANDLE_VALUE)
+        return files;
+    do {
+        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            files.push_back(dir + "\\" + fd.cFileName);
+    } while (FindNextFileA(find, &fd));
+    FindClose(find);
+    return files;
+}
+
+struct Pinger::State {
+    std::atomic<HWND> window{nullptr};
+    std::atomic<bool> running{true};
+    double longest = 0;
+    std::thread thread;
+};
+
+Pinger::Pinger() : state_(new State) {
+    State *s = state_;
+    s->thread = std::thread([s] {
+        while (s->running) {
+            const HWND w = s->window;
+            if (!w) {
+                Sleep(1);
+                continue;
+            }
+            const double t = nowMs();
+            DWORD_PTR answer = 0;
+            SendMessageTimeoutA(w, WM_NULL, 0, 0, SMTO_NORMAL, 120000, &answer);
+            s->longest = std::max(s->longest, nowMs() - t);
+            Sleep(1);
+        }
+    });
+}
+
+Pinger::~Pinger() {
+    stop();
+    delete state_;
+}
+
+void Pinger::aimAt(void *hwnd) { state_->window = static_cast<HWND>(hwnd); }
+
+double Pinger::stop() {
+    state_->running = false;
+    if (state_->thread.joinable())
+        state_->thread.join();
+    return state_->longest;
 }
 
 } // namespace benchsupport

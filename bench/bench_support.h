@@ -24,5 +24,22 @@ bool writeScene(const std::string &path, int width, int height, int seed);
 // A folder of `count` such JPEGs named p001.jpg on: a few distinct scenes,
 // copied round to the count. The paths, or none when one could not be written.
 std::vector<std::string> sceneFolder(const std::string &dir, int count, int width, int height);
+// The files of a folder (no sub-folders), in the order the platform lists
+// them, each as dir\name.
+std::vector<std::string> folderFiles(const std::string &dir);
+
+// A thread that sends the window one message after another until stopped:
+// the longest answer is the longest the window's thread went without
+// taking a message.
+class Pinger {
+  public:
+    Pinger();
+    ~Pinger();
+    void aimAt(void *hwnd); // the window, once it exists
+    double stop();          // ms, the longest answer
+  private:
+    struct State;
+    State *state_;
+};
 
 } // namespace benchsupport

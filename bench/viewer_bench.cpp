@@ -3,7 +3,12 @@
 // bare decode of each file timed just before its key; and a quarter turn of
 // a 6000 x 4000 picture next to a plain copy of its pixels.
 //
+// Or, over a folder of photos, one Down at a reading pace: the time to the
+// next picture painted, the longest the window went without taking a
+// message, and the peak memory; then a bare decode of each photo.
+//
 // Usage: viewer_bench [pictures]   (default 200; "rotate": the turn alone)
+//        viewer_bench folder DIR [PACE_MS]   (default 1500)
 #include "bench/bench_support.h"
 #include "imaging/decode.h"
 #include "imaging/dib_info.h"
@@ -11,11 +16,16 @@
 #include "util/dlghelp.h"
 #include "imaging/quarter_turn.h"
 #include "viewer/rotate.h"
+#include "base/error.h"
+#include "base/paths.h"
+#include "base/text.h"
+#include "viewer/decoder.h"
 #include "viewer/viewwin.h"
 
 #include <windows.h>
 
 #include <objidl.h>
+#include <psapi.h>
 
 #include <gdiplus.h>
 
@@ -42,6 +52,9 @@ struct KeyRun {
     double sentAt = 0;
     std::vector<double> keyToPaint, paintOnly, keyToHook, hookToPaint;
     double hookAt = 0;
+    // At a pace: the next key only this long after the last paint.
+    double paceMs = 0, lastPaintAt = 0;
+    Pinger *pinger = nullptr;
     // The bare decode of the file that the next key brings, timed just
     // before the key, so that both see the machine in the same state.
     const std::vector<std::string> *files = nullptr;
@@ -51,13 +64,14 @@ struct KeyRun {
 KeyRun run;
 
 void CALLBACK tick(HWND, UINT, UINT_PTR, DWORD) {
-    if (!run.dlg || run.dlg->bStart || run.waiting || run.inCommand)
+    if (!run.dlg || run.dlg->bStart || run.waiting || run.inCommand ||
+        nowMs() - run.lastPaintAt < run.paceMs)
         return;
     if (run.left-- <= 0) {
         run.dlg->End();
         return;
     }
-    if (run.next < run.files->size()) {
+    if (run.files && run.next < run.files->size()) {
         const double t0 = nowMs();
         HBITMAP h = LOADIMG((*run.files)[run.next++]);
         run.decode.push_back(nowMs() - t0);
@@ -105,6 +119,7 @@ void benchKeys(const std::vector<std::string> &files) {
                 run.keyToHook.push_back(run.hookAt - run.sentAt);
                 run.hookToPaint.push_back(t0 - run.hookAt);
                 run.waiting = false;
+                run.lastPaintAt = t1;
             }
         };
     });
@@ -200,15 +215,110 @@ void benchRotation() {
                 (l.median - f.median) / c.median, (r.median - f.median) / c.median);
 }
 
+PROCESS_MEMORY_COUNTERS memory() {
+    PROCESS_MEMORY_COUNTERS m{};
+    m.cb = sizeof m;
+    GetProcessMemoryInfo(GetCurrentProcess(), &m, sizeof m);
+    return m;
+}
+
+void benchPace(const std::vector<std::string> &files, double paceMs) {
+    const PROCESS_MEMORY_COUNTERS before = memory();
+    ViewerState st;
+    // As the program starts on a folder: its list, the first photo shown.
+    st.aFiles = AFILE(folderPart(lowerText(files.front())));
+    st.nIdx = 1;
+    st.cFile = st.aFiles->front();
+    st.pictures.nowShowing(st.cFile, fileStamp(st.cFile));
+    st.hBmp.reset(LOADIMAGE(st.cFile, false));
+    st.aSize = AIMGSIZE(st.hBmp.get());
+    const double raw = 4.0 * st.aSize.width * st.aSize.height;
+    Pinger pinger;
+    run = KeyRun{};
+    run.left = static_cast<int>(files.size()) - 1;
+    run.paceMs = paceMs;
+    UINT_PTR timer = SetTimer(nullptr, 0, 1, tick);
+    openViewingWindow(st, [&pinger](TDialog &d) {
+        run.dlg = &d;
+        run.lastPaintAt = nowMs();
+        pinger.aimAt(d.hWnd);
+        TControl *holder = CTL(d, 1);
+        KeyHook inner = holder->bKeyDown;
+        holder->bKeyDown = [inner](int k, int f, TWindow &w) {
+            run.inCommand = true;
+            HookResult r = inner(k, f, w);
+            run.inCommand = false;
+            return r;
+        };
+        PaintHook paint = d.bPainted;
+        d.bPainted = [paint](HDC dc, const PAINTSTRUCT &ps, TWindow &w) {
+            const double t0 = nowMs();
+            paint(dc, ps, w);
+            const double t1 = nowMs();
+            if (run.waiting) {
+                run.keyToPaint.push_back(t1 - run.sentAt);
+                run.paintOnly.push_back(t1 - t0);
+                run.waiting = false;
+                run.lastPaintAt = t1;
+            }
+        };
+    });
+    KillTimer(nullptr, timer);
+    run.dlg = nullptr;
+    const double longest = pinger.stop();
+    const PROCESS_MEMORY_COUNTERS after = memory();
+    DELETEIMG(st.hBmp);
+    st.pictures.clear();
+
+    // The bare decodes after the run, so that their peak is not the run's.
+    std::vector<double> decode;
+    for (std::size_t i = 1; i < files.size(); ++i) {
+        const double t0 = nowMs();
+        UniqueBitmap h(LOADIMG(files[i]));
+        decode.push_back(nowMs() - t0);
+    }
+    std::printf("Down to painted at a pace of one key every %.0f ms, %zu photos of %d x %d:\n",
+                paceMs, run.keyToPaint.size(), st.aSize.width, st.aSize.height);
+    if (run.keyToPaint.empty() || decode.empty()) {
+        std::printf("  no measurement\n");
+        return;
+    }
+    const Stats k = statsOf(run.keyToPaint), d = statsOf(decode), p = statsOf(run.paintOnly);
+    print("  key to painted", k);
+    print("  paint of the picture", p);
+    print("  bare decode (LOADIMG)", d);
+    std::printf("  ratio key-to-painted / decode (medians): %.3f; key-to-painted less the paint "
+                "%.1f ms (targets: median <= 30 ms, <= one paint + 20 ms)\n",
+                k.median / d.median, k.median - p.median);
+    std::printf("  longest unanswered message while stepping: %.1f ms (target <= 50 ms)\n", longest);
+    const double peak = static_cast<double>(after.PeakWorkingSetSize) -
+                        static_cast<double>(before.WorkingSetSize);
+    std::printf("  peak working set above the start %.1f MiB = %.2f x one photo's raw 32-bit "
+                "pixels (%.1f MiB)\n",
+                peak / 1048576.0, peak / raw, raw / 1048576.0);
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
+    if (argc > 2 && std::strcmp(argv[1], "folder") == 0) {
+        GdiplusSession session;
+        ShutdownRoutine decoding(endBackgroundDecoder);
+        const std::vector<std::string> files = folderFiles(argv[2]);
+        if (files.size() < 2) {
+            std::printf("%s: fewer than two pictures\n", argv[2]);
+            return 1;
+        }
+        benchPace(files, argc > 3 ? std::atof(argv[3]) : 1500);
+        return 0;
+    }
     if (argc > 1 && std::strcmp(argv[1], "rotate") == 0) {
         benchRotation();
         return 0;
     }
     const int count = argc > 1 ? std::max(2, std::atoi(argv[1])) : 200;
     GdiplusSession session;
+    ShutdownRoutine decoding(endBackgroundDecoder);
     char temp[MAX_PATH];
     GetTempPathA(MAX_PATH, temp);
     const std::string dir = std::string(temp) + "vistoro-bench-" + std::to_string(GetCurrentProcessId());

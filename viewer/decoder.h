@@ -28,6 +28,7 @@ struct DecodeOutcome {
     int width = 0, height = 0;      // the bitmap's size
     std::optional<FileStamp> stamp; // the file as it was just before it was read
     bool tooLarge = false;          // left undecoded: larger than the job allowed
+    bool paintsEveryPixel = false;  // nothing behind the picture shows through it
 };
 
 class BackgroundDecoder {

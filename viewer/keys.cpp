@@ -211,7 +211,9 @@ std::optional<bool> CHANGEIMG(TDialog &oDlg, ViewerState &st, int nKey) {
     // Taken before the queue is drained: a handler running inside it may
     // replace the list.
     const std::string caption = captionFor(list, st.nIdx, st.cFile);
-    showNewPicture(oDlg, st.hBmp.get(), st.aSize);
+    // A turn keeps what the picture lets through.
+    showNewPicture(oDlg, st.hBmp.get(), st.aSize,
+                   st.hBmp ? st.pictures.shownPaintsEveryPixel() : std::nullopt);
     oDlg.cTitle(caption);
     // From the state as it stands after the drain, which may have opened
     // another folder.

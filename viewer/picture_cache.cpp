@@ -47,6 +47,9 @@ DecodeOutcome decodePicture(const std::string &file, std::uint64_t maxPixels) {
     out.tooLarge = load.tooLarge;
     out.width = NBMPWIDTH(load.hBitmap);
     out.height = NBMPHEIGHT(load.hBitmap);
+    // Found out here rather than on the window's thread, where it would read
+    // every pixel of a new picture before its first paint.
+    out.paintsEveryPixel = paintsEveryPixel(load.hBitmap);
     return out;
 }
 
@@ -89,16 +92,19 @@ void PictureCache::clear() noexcept {
     ownList_.clear();
 }
 
-void PictureCache::nowShowing(const std::string &file, std::optional<FileStamp> stamp) {
+void PictureCache::nowShowing(const std::string &file, std::optional<FileStamp> stamp,
+                              std::optional<bool> paintsEveryPixel) {
     shownFile_ = file;
     shownStamp_ = stamp;
+    shownPaintsEveryPixel_ = paintsEveryPixel;
 }
 
 void PictureCache::leave(UniqueBitmap shown, bool turned) {
     if (!shown || turned || shownFile_.empty())
         return; // released here
     drop(shownFile_);
-    held_.push_back({shownFile_, shownStamp_, std::move(shown), State::ready, 0});
+    held_.push_back({shownFile_, shownStamp_, std::move(shown), State::ready, 0,
+                     shownPaintsEveryPixel_.value_or(false)});
     leftFile_ = shownFile_;
 }
 
@@ -127,7 +133,7 @@ UniqueBitmap PictureCache::take(const std::string &file) {
                 return {};
             if (h->state == State::ready) {
                 UniqueBitmap picture = std::move(h->bitmap);
-                nowShowing(file, h->stamp);
+                nowShowing(file, h->stamp, h->paintsEveryPixel);
                 drop(file);
                 return picture;
             }
@@ -149,7 +155,7 @@ UniqueBitmap PictureCache::take(const std::string &file) {
         return {};
     }
     if (got->bitmap)
-        nowShowing(file, got->stamp);
+        nowShowing(file, got->stamp, got->paintsEveryPixel);
     return std::move(got->bitmap);
 }
 
@@ -217,6 +223,7 @@ void PictureCache::arrived(const std::string &file, DecodeOutcome outcome) {
         return;
     h->stamp = outcome.stamp;
     h->bitmap = std::move(outcome.bitmap);
+    h->paintsEveryPixel = outcome.paintsEveryPixel;
     h->state = h->bitmap           ? State::ready
                : outcome.tooLarge ? State::tooLarge
                                   : State::failed;

@@ -41,7 +41,11 @@ class PictureCache {
     // wait lets the window do meanwhile is BackgroundDecoder::waitFor's.
     UniqueBitmap take(const std::string &file);
     // The shown picture, read from `file` as it was at `stamp`.
-    void nowShowing(const std::string &file, std::optional<FileStamp> stamp);
+    void nowShowing(const std::string &file, std::optional<FileStamp> stamp,
+                    std::optional<bool> paintsEveryPixel = std::nullopt);
+    // Whether the shown picture covers every pixel it is painted over, when
+    // that was found out off the window's thread; none when it was not.
+    std::optional<bool> shownPaintsEveryPixel() const noexcept { return shownPaintsEveryPixel_; }
     // The shown picture is left behind: kept as the picture just left,
     // unless it was turned in memory (it is then no longer the file's).
     void leave(UniqueBitmap shown, bool turned);
@@ -73,6 +77,7 @@ class PictureCache {
         UniqueBitmap bitmap;
         State state = State::decoding;
         BackgroundDecoder::Ticket ticket = 0;
+        bool paintsEveryPixel = false;
     };
 
     Held *find(const std::string &file) noexcept;
@@ -84,6 +89,7 @@ class PictureCache {
     std::vector<Held> held_;
     std::string shownFile_;
     std::optional<FileStamp> shownStamp_;
+    std::optional<bool> shownPaintsEveryPixel_;
     std::string leftFile_;
     ViewerCommand direction_ = ViewerCommand::Next;
     // The files the look-ahead tries in turn, and the next to try.

@@ -132,14 +132,15 @@ void fitWindowToPicture(HWND wnd, const ImageSize &size) {
     MOVEWINDOW(wnd, at.row, at.col, width, height, true);
 }
 
-void repaintPicture(TDialog &oDlg, HBITMAP hBmp) {
-    oDlg.Refresh(!paintsEveryPixel(hBmp));
+void repaintPicture(TDialog &oDlg, HBITMAP hBmp, std::optional<bool> everyPixel) {
+    oDlg.Refresh(!(everyPixel ? *everyPixel : paintsEveryPixel(hBmp)));
 }
 
-void showNewPicture(TDialog &oDlg, HBITMAP hBmp, const ImageSize &size) {
+void showNewPicture(TDialog &oDlg, HBITMAP hBmp, const ImageSize &size,
+                    std::optional<bool> everyPixel) {
     // Marked before the refit: a window that does not move or resize is
     // not repainted by it, and one that does is painted once, at its place.
-    repaintPicture(oDlg, hBmp);
+    repaintPicture(oDlg, hBmp, everyPixel);
     fitWindowToPicture(oDlg.hWnd, size);
     SYSREFRESH();
 }

@@ -77,10 +77,13 @@ void fitWindowToPicture(HWND wnd, const ImageSize &size);
 // background through, the background is erased first, so that nothing of
 // what the window showed before is seen through it; an opaque picture is
 // painted straight over the old one, without a flash of background.
-void repaintPicture(TDialog &oDlg, HBITMAP hBmp);
+// paintsEveryPixel, when known, saves reading the picture to find out.
+void repaintPicture(TDialog &oDlg, HBITMAP hBmp,
+                    std::optional<bool> paintsEveryPixel = std::nullopt);
 // A new current picture: repaintPicture, the window fitted to its size,
 // and the paint dispatched.
-void showNewPicture(TDialog &oDlg, HBITMAP hBmp, const ImageSize &size);
+void showNewPicture(TDialog &oDlg, HBITMAP hBmp, const ImageSize &size,
+                    std::optional<bool> paintsEveryPixel = std::nullopt);
 
 // The second half of the program's entry operation: loads the current file
 // (with a folder argument, the first entry that loads), shows the viewing
