@@ -4,6 +4,7 @@
 #include "base/text.h"
 #include "imaging/byte_stream.h"
 #include "imaging/decode_probe.h"
+#include "imaging/equivalent_bytes.h"
 #include "imaging/exif.h"
 #include "imaging/gdiplus_holders.h"
 #include "imaging/gdiplus_session.h"
@@ -194,7 +195,7 @@ ImageFromFileResult GDIP_IMAGEFROMFILE(std::string_view cFile,
         return {};
     detail::noteDecodeBegun();
     StepClock clock;
-    const std::shared_ptr<const ByteBlock> bytes = ByteBlock::fromFile(widen(cFile));
+    std::shared_ptr<const ByteBlock> bytes = ByteBlock::fromFile(widen(cFile));
     // Metafile records and TIFF directories reach the platform's code only
     // when they hold together, and any picture only when its declared size
     // is one the program takes: that code trusts every offset, count,
@@ -202,6 +203,11 @@ ImageFromFileResult GDIP_IMAGEFROMFILE(std::string_view cFile,
     if (!bytes || !metafileRecordsHoldTogether(bytes->data(), bytes->size()) ||
         !tiffDirectoriesHoldTogether(bytes->data(), bytes->size()) ||
         !declaredSizeFits(bytes->data(), bytes->size()))
+        return {};
+    // Forms that some decoders refuse or fault on arrive in one they all
+    // take; the file's own bytes are let go once replaced.
+    bytes = equivalentBytes(std::move(bytes));
+    if (!bytes)
         return {};
     // The stream outlives the source image: a decoder may read it lazily.
     UniqueStream stream = streamOver(bytes);

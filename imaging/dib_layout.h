@@ -13,15 +13,15 @@ namespace vistoro {
 inline constexpr DWORD kBiAlphaBitFields = 6;
 
 struct DibLayout {
-    DWORD headerSize = 0;  // 40 (or a later, larger header) or 12 for the old one
+    DWORD headerSize = 0; // 40 (or a later, larger header) or 12 for the old one
     WORD bitCount = 0;
     DWORD colours = 0;     // entries in the colour table
     DWORD entrySize = 0;   // 4 (blue, green, red, reserved) or 3 with the old header
     DWORD tableOffset = 0; // where the colour table starts
     DWORD bitsOffset = 0;  // where the pixel rows start
     LONG width = 0;
-    LONG height = 0;       // always positive; the header's sign gives the row order
-    bool topDown = false;  // a negative height in the header: top row first
+    LONG height = 0;      // always positive; the header's sign gives the row order
+    bool topDown = false; // a negative height in the header: top row first
     DWORD compression = BI_RGB;
 };
 

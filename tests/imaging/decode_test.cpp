@@ -144,6 +144,136 @@ TEST(Decode, ThirtyTwoBitRgbKeepsItsFourthBytesAsAlpha) {
     }
 }
 
+namespace {
+
+// A channel of a bit-field pixel at none, half (only its top bit) or all of
+// its bits, as raw bits in the mask's place.
+enum Level { none, half, full };
+std::uint32_t laid(std::uint32_t mask, Level level) {
+    if (!mask || level == none)
+        return 0;
+    if (level == full)
+        return mask;
+    std::uint32_t top = 0x80000000u;
+    while (!(mask & top))
+        top >>= 1;
+    return top;
+}
+int bitsOf(std::uint32_t mask) {
+    int n = 0;
+    for (; mask; mask &= mask - 1)
+        ++n;
+    return n;
+}
+// The 8-bit value of a half level, by the channel's width.
+std::uint32_t halfOf(int bits) {
+    switch (bits) {
+    case 1:
+        return 255;
+    case 2:
+        return 170;
+    case 4:
+        return 136;
+    case 5:
+        return 132;
+    case 6:
+        return 130;
+    default:
+        return 128; // 8 bits and more: the top eight
+    }
+}
+
+} // namespace
+
+TEST(Decode, BitFieldBmpsOpenWithTheirPixelsAndAlpha) {
+    struct Variant {
+        const char *name;
+        int bitCount;
+        std::uint32_t headerBytes, compression;
+        imgtest::BitFields masks;
+        int height = 2; // negative: rows stored top-down
+    };
+    constexpr std::uint32_t kFields = BI_BITFIELDS, kAlphaFields = 6;
+    const Variant variants[] = {
+        {"565", 16, 40, kFields, {0xF800, 0x07E0, 0x001F, 0}},
+        {"555", 16, 40, kFields, {0x7C00, 0x03E0, 0x001F, 0}},
+        {"565-top-down", 16, 40, kFields, {0xF800, 0x07E0, 0x001F, 0}, -2},
+        {"4444-h56", 16, 56, kFields, {0x0F00, 0x00F0, 0x000F, 0xF000}},
+        {"1555-alphafields", 16, 40, kAlphaFields, {0x7C00, 0x03E0, 0x001F, 0x8000}},
+        {"bgr565-v4", 16, 108, kFields, {0x001F, 0x07E0, 0xF800, 0}},
+        {"888-high-bytes", 32, 40, kFields, {0xFF000000, 0x00FF0000, 0x0000FF00, 0}},
+        {"888-h52", 32, 52, kFields, {0xFF0000, 0xFF00, 0xFF, 0}},
+        {"8888-h56", 32, 56, kFields, {0xFF0000, 0xFF00, 0xFF, 0xFF000000}},
+        {"888-h56-alpha-zero", 32, 56, kFields, {0xFF0000, 0xFF00, 0xFF, 0}},
+        {"abgr-alphafields", 32, 40, kAlphaFields, {0xFF, 0xFF00, 0xFF0000, 0xFF000000}},
+        {"1010102-v5", 32, 124, kFields, {0x3FF00000, 0x000FFC00, 0x000003FF, 0xC0000000}},
+        {"11-11-10-v5", 32, 124, kFields, {0xFFE00000, 0x001FFC00, 0x000003FF, 0}},
+    };
+    // 4 x 2: red, green, blue, white / black, grey, orange half seen,
+    // red not seen.
+    struct Colour {
+        Level a, r, g, b;
+    };
+    const Colour colours[] = {{full, full, none, none}, {full, none, full, none},
+                              {full, none, none, full}, {full, full, full, full},
+                              {full, none, none, none}, {full, half, half, half},
+                              {half, full, half, none}, {none, full, none, none}};
+    ScratchDir dir("bitfields");
+    for (const Variant &v : variants) {
+        const imgtest::BitFields &m = v.masks;
+        const std::uint32_t used = m.red | m.green | m.blue | m.alpha;
+        const std::uint32_t pixelBits = v.bitCount == 16 ? 0xFFFF : 0xFFFFFFFF;
+        std::vector<std::uint32_t> values;
+        Pixels expected;
+        for (const Colour &c : colours) {
+            // Bits outside the masks carry noise that must not show.
+            values.push_back(laid(m.red, c.r) | laid(m.green, c.g) | laid(m.blue, c.b) |
+                             laid(m.alpha, c.a) | (0xA5A5A5A5u & pixelBits & ~used));
+            const auto eight = [](std::uint32_t mask, Level level) -> std::uint32_t {
+                return level == none ? 0 : level == full ? 255 : halfOf(bitsOf(mask));
+            };
+            const std::uint32_t alpha = m.alpha ? eight(m.alpha, c.a) : 255;
+            expected.push_back(alpha << 24 | eight(m.red, c.r) << 16 | eight(m.green, c.g) << 8 |
+                               eight(m.blue, c.b));
+        }
+        const std::string path = dir.file(std::string(v.name) + ".bmp");
+        writeFile(path, imgtest::bitFieldBmp(4, v.height, v.bitCount, v.headerBytes, v.compression,
+                                             v.masks, values));
+        int w = 0, h = 0;
+        EXPECT_EQ(loadPixels(path, w, h), expected) << v.name;
+    }
+}
+
+TEST(BadInput, BitFieldMasksThatOverlapBreakOrOverflowAreRefused) {
+    struct Bad {
+        const char *name;
+        int bitCount;
+        std::uint32_t headerBytes;
+        imgtest::BitFields masks;
+    };
+    const Bad bad[] = {
+        {"overlapping", 16, 40, {0xF800, 0x0FE0, 0x001F, 0}},
+        {"broken-run", 16, 40, {0xE800, 0x07E0, 0x001F, 0}},
+        {"past-16-bits", 16, 40, {0x1F0000, 0x07E0, 0x001F, 0}},
+        {"alpha-over-red", 32, 56, {0xFF0000, 0xFF00, 0xFF, 0xFF800000}},
+    };
+    ScratchDir dir("bitfields");
+    const std::vector<std::uint32_t> values(4 * 2, 0x1234);
+    for (const Bad &b : bad) {
+        const std::string path = dir.file(std::string(b.name) + ".bmp");
+        writeFile(path, imgtest::bitFieldBmp(4, 2, b.bitCount, b.headerBytes, BI_BITFIELDS, b.masks,
+                                             values));
+        EXPECT_EQ(LOADIMG(path), nullptr) << b.name;
+    }
+    // Masks or rows that the file does not hold in full.
+    const std::string good =
+        imgtest::bitFieldBmp(4, 2, 16, 40, BI_BITFIELDS, {0xF800, 0x07E0, 0x001F, 0}, values);
+    for (std::size_t length : {std::size_t{60}, good.size() - 1}) {
+        writeFile(dir.file("cut.bmp"), good.substr(0, length));
+        EXPECT_EQ(LOADIMG(dir.file("cut.bmp")), nullptr) << length;
+    }
+}
+
 TEST(Decode, MetafilesAreDrawnAtTheirOwnSize) {
     ScratchDir dir("img");
     writeFile(dir.file("a.emf"), imgtest::emfBytes(60, 40));

@@ -1,0 +1,15 @@
+#include "imaging/equivalent_bytes.h"
+
+#include "imaging/bmp_bitfields.h"
+
+namespace vistoro {
+
+std::shared_ptr<const ByteBlock> equivalentBytes(std::shared_ptr<const ByteBlock> bytes) {
+    if (!bytes)
+        return nullptr;
+    if (hasBitFieldPixels(bytes->data(), bytes->size()))
+        return plainBmpFrom(bytes->data(), bytes->size());
+    return bytes;
+}
+
+} // namespace vistoro
