@@ -1,6 +1,7 @@
 #include "imaging/equivalent_bytes.h"
 
 #include "imaging/bmp_bitfields.h"
+#include "imaging/bmp_info_header.h"
 
 namespace vistoro {
 
@@ -9,6 +10,8 @@ std::shared_ptr<const ByteBlock> equivalentBytes(std::shared_ptr<const ByteBlock
         return nullptr;
     if (hasBitFieldPixels(bytes->data(), bytes->size()))
         return plainBmpFrom(bytes->data(), bytes->size());
+    if (hasMaskInfoHeader(bytes->data(), bytes->size()))
+        return withPlainInfoHeader(bytes->data(), bytes->size());
     return bytes;
 }
 

@@ -244,6 +244,40 @@ TEST(Decode, BitFieldBmpsOpenWithTheirPixelsAndAlpha) {
     }
 }
 
+TEST(Decode, BmpsWithTheFiftyTwoAndFiftySixByteHeadersShowAsWithTheFortyByteOne) {
+    // The same files with masks added to their headers, which count only
+    // for pixels laid out by masks: palettes, run lengths, plain rows.
+    ScratchDir dir("headers");
+    std::vector<std::string> files;
+    for (const char *name :
+         {"route-pal4.bmp", "route-mono.bmp", "route-rgb24.bmp", "form-rle8.bmp"})
+        files.push_back(testsupport::readFile(imgtest::fixture(name)));
+    files.push_back(imgtest::bmp32Bytes(2, 2, {0x80C0D0E0, 0x00445566, 0xFF112233, 0x01FFFFFF}));
+    for (const std::string &plain : files) {
+        ASSERT_EQ(plain.substr(14, 4), std::string("\x28\0\0\0", 4));
+        writeFile(dir.file("plain.bmp"), plain);
+        int w = 0, h = 0;
+        const Pixels expected = loadPixels(dir.file("plain.bmp"), w, h);
+        ASSERT_FALSE(expected.empty());
+        for (std::uint32_t headerBytes : {52u, 56u}) {
+            std::string wider = plain;
+            const std::string masks("\0\0\xFF\0\0\xFF\0\0\xFF\0\0\0\0\0\0\xFF", 16);
+            wider.insert(54, masks.substr(0, headerBytes - 40));
+            const auto put = [&wider](std::size_t at, std::uint32_t v) {
+                for (int k = 0; k < 4; ++k)
+                    wider[at + static_cast<std::size_t>(k)] = static_cast<char>(v >> (8 * k));
+            };
+            const auto rowsAt = static_cast<std::uint32_t>(static_cast<unsigned char>(plain[10]) |
+                                                           static_cast<unsigned char>(plain[11]) << 8);
+            put(2, static_cast<std::uint32_t>(wider.size()));
+            put(10, rowsAt + headerBytes - 40); // the rows of these start in the first 64 KiB
+            put(14, headerBytes);
+            writeFile(dir.file("wider.bmp"), wider);
+            EXPECT_EQ(loadPixels(dir.file("wider.bmp"), w, h), expected) << headerBytes;
+        }
+    }
+}
+
 TEST(BadInput, BitFieldMasksThatOverlapBreakOrOverflowAreRefused) {
     struct Bad {
         const char *name;
