@@ -2,6 +2,7 @@
 
 #include "imaging/bmp_bitfields.h"
 #include "imaging/bmp_info_header.h"
+#include "imaging/gif_palette.h"
 
 namespace vistoro {
 
@@ -12,6 +13,8 @@ std::shared_ptr<const ByteBlock> equivalentBytes(std::shared_ptr<const ByteBlock
         return plainBmpFrom(bytes->data(), bytes->size());
     if (hasMaskInfoHeader(bytes->data(), bytes->size()))
         return withPlainInfoHeader(bytes->data(), bytes->size());
+    if (lacksGlobalColourTable(bytes->data(), bytes->size()))
+        return withDefaultColourTable(bytes->data(), bytes->size());
     return bytes;
 }
 

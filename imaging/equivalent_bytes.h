@@ -10,8 +10,8 @@
 namespace vistoro {
 
 // The bytes themselves when their form is taken everywhere; else the
-// equivalent bytes (bmp_bitfields.h, bmp_info_header.h), or null when the
-// file has no equivalent that is safe to decode.
+// equivalent bytes (bmp_bitfields.h, bmp_info_header.h, gif_palette.h), or
+// null when the file has no equivalent that is safe to decode.
 std::shared_ptr<const ByteBlock> equivalentBytes(std::shared_ptr<const ByteBlock> bytes);
 
 } // namespace vistoro

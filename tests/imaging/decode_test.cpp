@@ -308,6 +308,17 @@ TEST(BadInput, BitFieldMasksThatOverlapBreakOrOverflowAreRefused) {
     }
 }
 
+TEST(Decode, AGifWithoutAnyColourTableShowsWithADefaultPalette) {
+    // Black and white lead the default table, so a two-colour picture
+    // shows as one.
+    ScratchDir dir("gif");
+    writeFile(dir.file("bare.gif"), imgtest::gifWithoutColourTable());
+    int w = 0, h = 0;
+    EXPECT_EQ(loadPixels(dir.file("bare.gif"), w, h), (Pixels{0xFF000000, 0xFFFFFFFF}));
+    EXPECT_EQ(w, 2);
+    EXPECT_EQ(h, 1);
+}
+
 TEST(Decode, MetafilesAreDrawnAtTheirOwnSize) {
     ScratchDir dir("img");
     writeFile(dir.file("a.emf"), imgtest::emfBytes(60, 40));

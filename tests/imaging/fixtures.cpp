@@ -243,6 +243,23 @@ std::string bitFieldBmp(int width, int height, int bitCount, std::uint32_t heade
     return s;
 }
 
+std::string gifWithoutColourTable() {
+    std::string s = "GIF89a";
+    put16(s, 2);
+    put16(s, 1);
+    s += std::string("\x00\x00\x00", 3); // no global table
+    s += ',';
+    put16(s, 0);
+    put16(s, 0);
+    put16(s, 2);
+    put16(s, 1);
+    s += '\0'; // no local table either
+    // Codes of 3 bits: clear, 0, 1, end.
+    s += std::string("\x02\x02\x44\x0A\x00", 5);
+    s += ';';
+    return s;
+}
+
 std::string withJpegSize(std::string jpeg, std::uint16_t width, std::uint16_t height) {
     for (std::size_t i = 2; i + 9 < jpeg.size(); ++i)
         if (static_cast<unsigned char>(jpeg[i]) == 0xFF &&

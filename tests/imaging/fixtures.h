@@ -59,6 +59,9 @@ struct BitFields {
 std::string bitFieldBmp(int width, int height, int bitCount, std::uint32_t headerBytes,
                         std::uint32_t compression, BitFields masks,
                         const std::vector<std::uint32_t> &values);
+// The smallest GIF with neither a global nor a local colour table: two
+// pixels of colour indexes 0 and 1.
+std::string gifWithoutColourTable();
 // A JPEG with its frame header's size replaced.
 std::string withJpegSize(std::string jpeg, std::uint16_t width, std::uint16_t height);
 

@@ -341,8 +341,9 @@ std::vector<Seed> seeds() {
     }
     out.push_back({"bmp", imgtest::bmp32Bytes(8, 6, imgtest::Pixels(48, 0x80402010))});
     // Pixels laid out by masks, in a small header and in a large one with
-    // alpha, and plain pixels behind a header with room for masks: all are
-    // rewritten before the decoder sees them.
+    // alpha, plain pixels behind a header with room for masks, and a GIF
+    // with no colour table at all: all are rewritten before the decoder
+    // sees them.
     std::vector<std::uint32_t> values(48);
     for (std::size_t i = 0; i < values.size(); ++i)
         values[i] = static_cast<std::uint32_t>(i * 0x05030201u);
@@ -352,6 +353,7 @@ std::vector<Seed> seeds() {
         {"bmp", imgtest::bitFieldBmp(8, -6, 32, 56, BI_BITFIELDS,
                                      {0x3FF00000, 0x000FFC00, 0x000003FF, 0xC0000000}, values)});
     out.push_back({"bmp", imgtest::bitFieldBmp(8, 6, 32, 52, BI_RGB, {0, 0, 0, 0}, values)});
+    out.push_back({"gif", imgtest::gifWithoutColourTable()});
     out.push_back({"emf", imgtest::emfBytes(40, 30)});
     out.push_back({"emf", richEmf()});
     out.push_back({"wmf", imgtest::wmfBytes(40, 30)});
