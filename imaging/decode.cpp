@@ -17,6 +17,8 @@
 #include "imaging/premultiply.h"
 #include "imaging/tiff_check.h"
 
+#include <mutex>
+#include <optional>
 #include <unordered_set>
 
 namespace vistoro {
@@ -26,10 +28,14 @@ namespace {
 constexpr Gdiplus::ARGB kHandleBackground = 0xFF000000; // opaque black
 
 // Image objects handed out and not yet released: GDIP_DELETEIMAGE touches
-// nothing else.
-std::unordered_set<GdipImage *> &outstandingImages() {
-    static std::unordered_set<GdipImage *> images;
-    return images;
+// nothing else. Decodes may run on several threads.
+struct OutstandingImages {
+    std::mutex lock;
+    std::unordered_set<GdipImage *> images;
+};
+OutstandingImages &outstandingImages() {
+    static OutstandingImages outstanding;
+    return outstanding;
 }
 
 // Records the time since the last lap into one step of the probe, when set.
@@ -76,10 +82,26 @@ struct Decoded {
     Gdiplus::PixelFormat format = 0, targetFormat = 0;
 };
 
+// What a caller asks of one decode beyond the file's bytes.
+struct DecodeRequest {
+    ImageFromFileOptions options;
+    std::optional<int> orientation; // none: as the bytes say
+    std::uint64_t maxPixels = 0;    // 0: the program's own limit only
+    bool *tooLarge = nullptr;       // set when maxPixels refused the picture
+};
+
+bool beyond(const DecodeRequest &request, std::uint64_t width, std::uint64_t height) {
+    if (request.maxPixels == 0 || width * height <= request.maxPixels)
+        return false;
+    if (request.tooLarge)
+        *request.tooLarge = true;
+    return true;
+}
+
 // Decodes the stream over the bytes; empty when nothing decodes, or the
 // format or the size is refused.
 Decoded decode(IStream *stream, const std::shared_ptr<const ByteBlock> &bytes,
-               bool forcePremultiplied, StepClock &clock) {
+               const DecodeRequest &request, StepClock &clock) {
     Decoded d;
     if (!d.source.fill([&](auto *out) {
             return gp::GdipCreateBitmapFromStream(stream, out) == Gdiplus::Ok;
@@ -98,9 +120,9 @@ Decoded decode(IStream *stream, const std::shared_ptr<const ByteBlock> &bytes,
         d.format = 0;
     // Nothing is made for a picture whose 32-bit copy could not be counted
     // or held.
-    if (!pictureFits(d.width, d.height))
+    if (!pictureFits(d.width, d.height) || beyond(request, d.width, d.height))
         return {};
-    const auto targetFormat = normalisedPixelFormat(d.format, forcePremultiplied);
+    const auto targetFormat = normalisedPixelFormat(d.format, request.options.lForcePremultiplied);
     if (!targetFormat)
         return {};
     d.targetFormat = static_cast<Gdiplus::PixelFormat>(*targetFormat);
@@ -185,27 +207,21 @@ HBITMAP makeHandle(Decoded &d, int orientation, StepClock &clock) {
     return handle;
 }
 
-} // namespace
-
-ImageFromFileResult GDIP_IMAGEFROMFILE(std::string_view cFile,
-                                       const ImageFromFileOptions &options) {
-    // Outside the service's span nothing is decoded, whether or not the
-    // platform's implementation would answer.
-    if (!gdiplusRunning())
-        return {};
-    detail::noteDecodeBegun();
-    StepClock clock;
-    std::shared_ptr<const ByteBlock> bytes = ByteBlock::fromFile(widen(cFile));
-    // Metafile records and TIFF directories reach the platform's code only
-    // when they hold together, and any picture only when its declared size
-    // is one the program takes: that code trusts every offset, count,
-    // index and size in the file.
+// Decodes the bytes of a picture. Metafile records and TIFF directories
+// reach the platform's code only when they hold together, and any picture
+// only when its declared size is one the program takes: that code trusts
+// every offset, count, index and size in the file.
+ImageFromFileResult imageFromBytes(std::shared_ptr<const ByteBlock> bytes,
+                                   const DecodeRequest &request, StepClock &clock) {
     if (!bytes || !metafileRecordsHoldTogether(bytes->data(), bytes->size()) ||
         !tiffDirectoriesHoldTogether(bytes->data(), bytes->size()) ||
         !declaredSizeFits(bytes->data(), bytes->size()))
         return {};
+    if (const auto declared = declaredPictureSize(bytes->data(), bytes->size());
+        declared && beyond(request, declared->width, declared->height))
+        return {};
     // Forms that some decoders refuse or fault on arrive in one they all
-    // take; the file's own bytes are let go once replaced.
+    // take; the bytes read are let go once replaced.
     bytes = equivalentBytes(std::move(bytes));
     if (!bytes)
         return {};
@@ -214,30 +230,82 @@ ImageFromFileResult GDIP_IMAGEFROMFILE(std::string_view cFile,
     clock.lap(&DecodeTimings::readMs);
     if (!stream)
         return {};
-    Decoded decoded = decode(stream.get(), bytes, options.lForcePremultiplied, clock);
+    Decoded decoded = decode(stream.get(), bytes, request, clock);
     if (!decoded.source)
         return {}; // the stream's release frees the memory block
 
     // Photos are handed out upright, before anything measures or draws them.
-    const int orientation = readExif(bytes->data(), bytes->size()).orientation;
-    if (options.lMakeHandle)
+    const int orientation =
+        request.orientation.value_or(readExif(bytes->data(), bytes->size()).orientation);
+    if (request.options.lMakeHandle)
         return {.hBitmap = makeHandle(decoded, orientation, clock)};
     UniqueGpBitmap image = standUpright(normalise(decoded, clock), orientation);
-    if (image)
-        outstandingImages().insert(image.get());
+    if (image) {
+        OutstandingImages &outstanding = outstandingImages();
+        const std::lock_guard<std::mutex> hold(outstanding.lock);
+        outstanding.images.insert(image.get());
+    }
     return {.oImage = image.release()};
 }
 
+// Reads the file and decodes it, inside the service's span.
+ImageFromFileResult imageFromFile(std::string_view cFile, const DecodeRequest &request) {
+    // Outside the service's span nothing is decoded, whether or not the
+    // platform's implementation would answer.
+    const GdiplusUse service;
+    if (!service)
+        return {};
+    detail::noteDecodeBegun();
+    StepClock clock;
+    return imageFromBytes(ByteBlock::fromFile(widen(cFile)), request, clock);
+}
+
+constexpr ImageFromFileOptions kViewerDecode{.lMakeHandle = true, .lForcePremultiplied = true};
+
+} // namespace
+
+ImageFromFileResult GDIP_IMAGEFROMFILE(std::string_view cFile,
+                                       const ImageFromFileOptions &options) {
+    return imageFromFile(cFile, {.options = options});
+}
+
 void GDIP_DELETEIMAGE(GdipImage *oImage) noexcept {
-    if (!oImage || outstandingImages().erase(oImage) == 0)
+    if (!oImage)
         return;
+    {
+        OutstandingImages &outstanding = outstandingImages();
+        const std::lock_guard<std::mutex> hold(outstanding.lock);
+        if (outstanding.images.erase(oImage) == 0)
+            return;
+    }
     gp::GdipDisposeImage(oImage);
 }
 
 HBITMAP LOADIMG(std::string_view cFile) {
     if (!fileExists(cFile))
         return nullptr;
-    return GDIP_IMAGEFROMFILE(cFile, {.lMakeHandle = true, .lForcePremultiplied = true}).hBitmap;
+    return GDIP_IMAGEFROMFILE(cFile, kViewerDecode).hBitmap;
+}
+
+BoundedLoad loadImageWithin(std::string_view cFile, std::uint64_t maxPixels) {
+    BoundedLoad result;
+    if (fileExists(cFile))
+        result.hBitmap = imageFromFile(cFile, {.options = kViewerDecode,
+                                               .maxPixels = maxPixels,
+                                               .tooLarge = &result.tooLarge})
+                             .hBitmap;
+    return result;
+}
+
+HBITMAP loadImageFromBytes(const void *data, std::size_t size, int orientation) {
+    const GdiplusUse service;
+    if (!service)
+        return nullptr;
+    detail::noteDecodeBegun();
+    StepClock clock;
+    return imageFromBytes(ByteBlock::fromBytes(data, size),
+                          {.options = kViewerDecode, .orientation = orientation}, clock)
+        .hBitmap;
 }
 
 } // namespace vistoro

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 namespace Gdiplus {
@@ -43,6 +45,21 @@ void GDIP_DELETEIMAGE(GdipImage *oImage) noexcept;
 
 // The viewer's decoder: 0 when no file of that name exists (the imaging
 // service is not touched), else a premultiplied 32-bit bitmap handle or 0.
+// Safe to call from any thread once the service runs.
 HBITMAP LOADIMG(std::string_view cFile);
+
+// LOADIMG for a decode made ahead of need: a picture of more than maxPixels
+// pixels is not decoded when its header tells its size, or not kept when
+// only the decode does; then the result is 0 and tooLarge is set.
+struct BoundedLoad {
+    HBITMAP hBitmap = nullptr;
+    bool tooLarge = false;
+};
+BoundedLoad loadImageWithin(std::string_view cFile, std::uint64_t maxPixels);
+
+// A picture held in memory, such as the thumbnail a photo embeds, through
+// the same checks as a file's bytes; it stands as `orientation` says (the
+// photo's, 1 to 8), whatever its own bytes say. 0 when it does not decode.
+HBITMAP loadImageFromBytes(const void *data, std::size_t size, int orientation);
 
 } // namespace vistoro

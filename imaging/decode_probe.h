@@ -1,7 +1,9 @@
 // A seam into GDIP_IMAGEFROMFILE for the benchmark and the tests: the time
 // of each step and the way taken, and a failure forced at one step. Both are off unless set;
 // when off they cost one pointer test per step. A count of the decodes begun
-// is always kept: one increment per call.
+// is always kept, in all and on each thread: one increment per call. Decodes
+// may run on several threads at once; the step times are recorded only by
+// tools that decode on one.
 #pragma once
 
 namespace vistoro {
@@ -40,6 +42,8 @@ void setDecodeFault(DecodeFault fault) noexcept;
 // Decodes begun since the program started: every call that went on to read
 // its file, whether or not a picture came of it.
 unsigned long decodesBegun() noexcept;
+// The same, counting only the calls made on the calling thread.
+unsigned long decodesBegunOnThisThread() noexcept;
 
 namespace detail {
 DecodeTimings *decodeTimings() noexcept;

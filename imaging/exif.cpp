@@ -1,6 +1,7 @@
 #include "imaging/exif.h"
 
 #include "imaging/byte_order.h"
+#include "imaging/jpeg_segments.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -116,33 +117,17 @@ ExifFacts factsOf(const BYTE *block, std::size_t size, std::size_t blockAt, bool
 // at the end of the bytes when the segment runs past them.
 bool exifSegment(const BYTE *d, std::size_t size, std::size_t &at, std::size_t &bytes) noexcept {
     static const BYTE kExif[] = {'E', 'x', 'i', 'f', 0, 0};
-    for (std::size_t pos = 2; pos + 4 <= size;) {
-        if (d[pos] != 0xFF)
-            return false;
-        const BYTE marker = d[pos + 1];
-        if (marker == 0xFF) { // fill byte
-            ++pos;
-            continue;
-        }
-        if (marker == 0xD8 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
-            pos += 2;
-            continue;
-        }
-        if (marker == 0xDA || marker == 0xD9)
-            return false; // the picture data: no EXIF block ahead of it
-        const std::size_t length = be16(d + pos + 2);
-        if (length < 2)
-            return false;
-        const std::size_t body = pos + 4;
-        if (marker == 0xE1 && length >= 2 + sizeof kExif && body + sizeof kExif <= size &&
-            std::memcmp(d + body, kExif, sizeof kExif) == 0) {
-            at = body + sizeof kExif;
-            bytes = std::min(pos + 2 + length, size) - at;
+    bool found = false;
+    walkJpegSegments(MemoryReader{d, size}, [&](const JpegSegment &s) {
+        if (s.marker != 0xE1 || s.length < 2 + sizeof kExif || s.body() + sizeof kExif > size ||
+            std::memcmp(d + s.body(), kExif, sizeof kExif) != 0)
             return true;
-        }
-        pos += 2 + length;
-    }
-    return false;
+        at = static_cast<std::size_t>(s.body()) + sizeof kExif;
+        bytes = static_cast<std::size_t>(std::min<u64>(s.end(), size)) - at;
+        found = true;
+        return false;
+    });
+    return found;
 }
 
 } // namespace
@@ -150,7 +135,7 @@ bool exifSegment(const BYTE *d, std::size_t size, std::size_t &at, std::size_t &
 ExifFacts readExif(const BYTE *data, std::size_t size) noexcept {
     if (!data)
         return {};
-    if (size >= 4 && data[0] == 0xFF && data[1] == 0xD8) {
+    if (startsAsJpeg(data, size)) {
         std::size_t at = 0, bytes = 0;
         if (!exifSegment(data, size, at, bytes))
             return {};

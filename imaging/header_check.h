@@ -8,8 +8,18 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 
 namespace vistoro {
+
+struct DeclaredSize {
+    std::uint64_t width = 0, height = 0;
+};
+
+// The picture size that the header of a BMP, PNG, GIF or JPEG file
+// declares, as stored; none for other data or a header cut short.
+std::optional<DeclaredSize> declaredPictureSize(const BYTE *data, std::size_t size) noexcept;
 
 // True unless the data is a BMP, PNG, GIF or JPEG file whose header
 // declares a picture the program does not take (picture_limits.h).

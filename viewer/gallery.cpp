@@ -3,13 +3,18 @@
 #include "base/error.h"
 #include "base/handles.h"
 #include "base/paths.h"
+#include "imaging/decode.h"
+#include "imaging/dib_info.h"
+#include "imaging/thumbnail.h"
 #include "toolkit/controls.h"
 #include "util/dlghelp.h"
 #include "util/popmsg.h"
 #include "viewer/closemenu.h"
+#include "viewer/decoder.h"
 #include "viewer/viewwin.h"
 
 #include <algorithm>
+#include <map>
 #include <optional>
 
 namespace vistoro {
@@ -25,35 +30,39 @@ GalleryFillObserver fillObserver = nullptr;
 
 constexpr int kPerRow = kGalleryRowEnd / kGalleryCell;
 constexpr int kMostCells = kPerRow * (kGalleryBottom / kGalleryCell);
-constexpr UINT_PTR kFillTimer = 1;
-// Files tried in one tick while nothing waits: a folder of small pictures
-// fills without a timer period per cell, a large picture takes a tick alone.
-constexpr double kSliceMs = 10;
+// Cells asked of the workers ahead of the one whose turn it is: enough to
+// keep both busy while the window places what came.
+constexpr std::size_t kCellsInFlight = 8;
 
-double nowMs() noexcept {
-    LARGE_INTEGER f, c;
-    ::QueryPerformanceFrequency(&f);
-    ::QueryPerformanceCounter(&c);
-    return 1000.0 * static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
+// A picture's size in its cell: each side cut to the cell on its own.
+ImageSize cellPictureSize(const ImageSize &picture) noexcept {
+    return {std::min(picture.width, kGalleryCell), std::min(picture.height, kGalleryCell)};
 }
 
-// Anything for the thread to handle besides the timer: input, a paint, a
-// posted or sent message.
-bool messagesWaiting() noexcept {
-    return (HIWORD(::GetQueueStatus(QS_ALLINPUT)) & ~QS_TIMER) != 0;
+// Where a picture of that size in its cell stands in the grid, centred; an
+// odd remainder leaves the extra pixel on the right or below.
+POINT cellPicturePlace(int n, const ImageSize &inCell) noexcept {
+    const RECT cell = GalleryCells::cellRect(n);
+    return {cell.left + (kGalleryCell - inCell.width) / 2,
+            cell.top + (kGalleryCell - inCell.height) / 2};
 }
 
-// The grid of an open gallery, kept off screen and filled by a timer of its
-// window, a few files per tick; a paint copies it. Its memory context and
-// bitmap live as long as the gallery's Activate.
+// The grid of an open gallery, kept off screen and filled as the workers'
+// cells come back: each cell takes its place once every file before it is
+// known, since a file that fails takes none. A paint copies the grid. Its
+// memory context and bitmap live as long as the gallery's Activate.
 class GalleryFill {
   public:
     GalleryFill(TDialog &gallery, const ImageList &files) noexcept
-        : gallery_(gallery), cells_(files) {}
+        : gallery_(gallery), files_(files) {}
+    ~GalleryFill() { stop(); }
+    GalleryFill(const GalleryFill &) = delete;
+    GalleryFill &operator=(const GalleryFill &) = delete;
 
-    // Makes the grid, blank as the window's own background, and starts the
-    // timer. False when the grid cannot be made.
-    bool start() {
+    // Makes the grid, blank as the window's own background, and asks the
+    // workers for the first cells. Without a grid the cells go straight to
+    // the window and a repaint shows the background only.
+    void start() {
         const HWND wnd = gallery_.hWnd;
         WindowDC screen(wnd);
         dc_.reset(::CreateCompatibleDC(screen.get()));
@@ -62,25 +71,33 @@ class GalleryFill {
             selected_.emplace(dc_.get(), grid_.get());
             // The dialog erases into the grid exactly as it erases its window.
             ::SendMessageW(wnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc_.get()), 0);
-            if (::SetTimer(wnd, kFillTimer, 0, &GalleryFill::onTick))
-                return true;
+            background_ = ::GetPixel(dc_.get(), 0, 0);
+        } else {
+            selected_.reset();
+            dc_.reset();
+            grid_.reset();
+            background_ = ::GetSysColor(COLOR_BTNFACE);
         }
-        selected_.reset();
-        dc_.reset();
-        grid_.reset();
-        return false;
+        askForMore();
     }
-    bool ready() const noexcept { return selected_.has_value(); }
 
-    // No more files are tried; what is filled stays to be painted.
+    // No more cells are asked for or placed; what is placed stays to be
+    // painted, and what is under way is released when it comes back.
     void stop() noexcept {
-        if (!stopped_ && gallery_.hWnd)
-            ::KillTimer(gallery_.hWnd, kFillTimer);
         stopped_ = true;
+        for (const auto &[index, ticket] : inFlight_)
+            backgroundDecoder().cancel(ticket);
+        inFlight_.clear();
+        early_.clear();
     }
 
-    // Outside the grid the window's own erased background stays.
-    void paint(HDC dc, const RECT &area) const {
+    // Outside the grid the window's own erased background stays. A folder
+    // with nothing to ask for is told so at the first paint.
+    void paint(HDC dc, const RECT &area) {
+        if (!stopped_ && files_.empty())
+            finish();
+        if (!selected_)
+            return;
         const RECT whole{0, 0, kGalleryRowEnd, kGalleryBottom};
         RECT r;
         if (::IntersectRect(&r, &area, &whole))
@@ -88,59 +105,86 @@ class GalleryFill {
                      r.top, SRCCOPY);
     }
 
-    // The gallery being filled: one at a time, as it is modal.
-    static GalleryFill *current;
-
   private:
-    static void CALLBACK onTick(HWND wnd, UINT, UINT_PTR id, DWORD) {
-        recoveryPoint([wnd, id] {
-            if (current && current->gallery_.hWnd == wnd && !current->stopped_)
-                current->tick();
-            else
-                ::KillTimer(wnd, id);
-        });
-    }
-
-    void tick() {
-        const double began = nowMs();
-        do {
-            const int before = cells_.painted();
-            if (!cells_.tryNext(dc_.get()))
-                break;
-            if (cells_.painted() != before)
-                show(GalleryCells::cellRect(before));
-        } while (!stopped_ && !cells_.finished() && nowMs() - began < kSliceMs &&
-                 !messagesWaiting());
-        if (!stopped_ && cells_.finished())
+    void askForMore() {
+        BackgroundDecoder &decoder = backgroundDecoder();
+        while (!stopped_ && nextToAsk_ < files_.size() && nextToAsk_ < nextToPlace_ + kCellsInFlight) {
+            const std::size_t index = nextToAsk_++;
+            const COLORREF background = background_;
+            inFlight_[index] = decoder.submit(
+                files_[index],
+                [background](const std::string &f) { return makeGalleryCell(f, background); },
+                [this, index](DecodeOutcome cell) { arrived(index, std::move(cell)); });
+        }
+        if (!stopped_ && !files_.empty() && nextToPlace_ >= files_.size())
             finish();
     }
 
-    // The cell goes to the window at once, through its paint.
-    void show(const RECT &cell) {
-        ::InvalidateRect(gallery_.hWnd, &cell, FALSE);
+    void arrived(std::size_t index, DecodeOutcome cell) {
+        inFlight_.erase(index);
+        if (stopped_)
+            return;
+        early_[index] = std::move(cell);
+        // In list order: the cells that came early wait for those before them.
+        for (auto it = early_.find(nextToPlace_); it != early_.end() && !stopped_;
+             it = early_.find(nextToPlace_)) {
+            const DecodeOutcome placed = std::move(it->second);
+            early_.erase(it);
+            ++nextToPlace_;
+            if (placed.bitmap)
+                place(placed);
+            if (painted_ >= kMostCells) {
+                finish();
+                return;
+            }
+        }
+        askForMore();
+    }
+
+    // The cell goes into the grid and to the window at once, through its paint.
+    void place(const DecodeOutcome &cell) {
+        const ImageSize size{cell.width, cell.height};
+        const POINT at = cellPicturePlace(painted_, size);
+        UniqueDC from(::CreateCompatibleDC(dc_ ? dc_.get() : nullptr));
+        if (from) {
+            SelectGuard in(from.get(), cell.bitmap.get());
+            if (dc_) {
+                ::BitBlt(dc_.get(), at.x, at.y, size.width, size.height, from.get(), 0, 0, SRCCOPY);
+            } else {
+                WindowDC window(gallery_.hWnd);
+                ::BitBlt(window.get(), at.x, at.y, size.width, size.height, from.get(), 0, 0,
+                         SRCCOPY);
+            }
+        }
+        const RECT drawn = GalleryCells::cellRect(painted_++);
+        ::InvalidateRect(gallery_.hWnd, &drawn, FALSE);
         ::UpdateWindow(gallery_.hWnd);
         if (fillObserver)
-            fillObserver(cells_.painted(), false);
+            fillObserver(painted_, false);
     }
 
     void finish() {
         stop();
         if (fillObserver)
-            fillObserver(cells_.painted(), true);
-        if (cells_.painted() == 0) {
+            fillObserver(painted_, true);
+        if (painted_ == 0) {
             POPMSG(kNoImageFound, 1, kViewerCaption);
             gallery_.End();
         }
     }
 
     TDialog &gallery_;
-    GalleryCells cells_;
+    const ImageList &files_;
     UniqueBitmap grid_;
     UniqueDC dc_;
     std::optional<SelectGuard> selected_; // released first: the grid leaves dc_
+    COLORREF background_ = 0;
     bool stopped_ = false;
+    std::size_t nextToAsk_ = 0, nextToPlace_ = 0;
+    int painted_ = 0;
+    std::map<std::size_t, BackgroundDecoder::Ticket> inFlight_;
+    std::map<std::size_t, DecodeOutcome> early_;
 };
-GalleryFill *GalleryFill::current = nullptr;
 
 } // namespace
 
@@ -163,18 +207,50 @@ bool GalleryCells::tryNext(HDC hDC) {
     HBITMAP h = LOADIMAGE(files_[next_++], false);
     if (!h)
         return true; // no cell used: the next picture closes up
-    const ImageSize size = AIMGSIZE(h);
-    const int w = std::min(size.width, kGalleryCell);
-    const int h2 = std::min(size.height, kGalleryCell);
-    // Centred in its cell; an odd remainder leaves the extra pixel on the
-    // right or below.
-    const RECT cell = cellRect(painted_);
-    const int x = cell.left + (w < kGalleryCell ? (kGalleryCell - w) / 2 : 0);
-    const int y = cell.top + (h2 < kGalleryCell ? (kGalleryCell - h2) / 2 : 0);
-    DRAWIMG(hDC, h, y, x, w, h2);
+    const ImageSize size = cellPictureSize(AIMGSIZE(h));
+    const POINT at = cellPicturePlace(painted_, size);
+    DRAWIMG(hDC, h, at.y, at.x, size.width, size.height);
     DELETEIMG(h);
     ++painted_;
     return true;
+}
+
+DecodeOutcome makeGalleryCell(const std::string &file, COLORREF background) {
+    DecodeOutcome out;
+    if (!isImageFile(file))
+        return out;
+    // A photo's own thumbnail when it shows the whole photo; else the
+    // picture itself, as every other format.
+    EmbeddedThumbnail thumbnail = loadEmbeddedThumbnail(file);
+    UniqueBitmap picture(thumbnail.hBitmap);
+    ImageSize size{static_cast<int>(thumbnail.photoWidth), static_cast<int>(thumbnail.photoHeight)};
+    if (!picture) {
+        picture.reset(LOADIMG(file));
+        size = AIMGSIZE(picture.get());
+    }
+    if (!picture)
+        return out;
+    const ImageSize inCell = cellPictureSize(size);
+    // Painted over the grid's background as it would be painted into the
+    // grid itself, so that the cell's pixels are the grid's.
+    BITMAPINFO info = rgb32Info(inCell.width, inCell.height, RowOrder::TopDown);
+    void *bits = nullptr;
+    UniqueBitmap cell(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    UniqueDC dc(::CreateCompatibleDC(nullptr));
+    if (!cell || !dc)
+        return out;
+    {
+        SelectGuard into(dc.get(), cell.get());
+        const UniqueBrush brush(::CreateSolidBrush(background));
+        const RECT all{0, 0, inCell.width, inCell.height};
+        ::FillRect(dc.get(), &all, brush.get());
+        DRAWIMG(dc.get(), picture.get(), 0, 0, inCell.width, inCell.height);
+        ::GdiFlush();
+    }
+    out.bitmap = std::move(cell);
+    out.width = inCell.width;
+    out.height = inCell.height;
+    return out;
 }
 
 void DRAWGLR(TDialog &oDlg, const ImageList &aFiles, HDC hDC) {
@@ -202,20 +278,12 @@ void GALLERY(const std::string &cFile) {
     TButton::New({.nRow = -2, .nCol = -2, .cCaption = "", .oWnd = &gallery});
 
     GalleryFill fill(gallery, aFiles);
-    GalleryFill::current = &fill;
-    ScopeExit filled([] { GalleryFill::current = nullptr; });
     // A click and a mouse move do nothing: both hooks stay empty.
     gallery.Activate({
-        .bPainted =
-            [&gallery, &aFiles, &fill](HDC dc, const PAINTSTRUCT &ps, TWindow &) {
-                if (fill.ready())
-                    fill.paint(dc, ps.rcPaint);
-                else // no grid could be made: every paint decodes, as before
-                    DRAWGLR(gallery, aFiles, dc);
-            },
+        .bPainted = [&fill](HDC dc, const PAINTSTRUCT &ps, TWindow &) { fill.paint(dc, ps.rcPaint); },
         .lCentered = false,
-        // Ending stops the fill before anything else: the drain that follows
-        // the end would otherwise go on taking its ticks.
+        // Ending stops the fill before anything else: cells still coming
+        // are released as they arrive.
         .bValid =
             [&gallery, &fill] {
                 const bool ends = VALID(gallery, false);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "toolkit/dialog.h"
+#include "viewer/decoder.h"
 #include "viewer/imagelist.h"
 
 namespace vistoro {
@@ -18,15 +19,24 @@ inline constexpr int kGalleryCell = 64;
 inline constexpr int kGalleryRowEnd = 1024, kGalleryBottom = 768;
 
 // Shows the gallery of cFile's folder and returns once it has closed.
-// Nothing of the viewer's state is changed. The grid is filled off screen
-// one file at a time, between which the window takes its messages; a paint
-// only copies what is filled so far.
+// Nothing of the viewer's state is changed. The cells are made by the
+// background decoder's workers and placed into an off-screen grid as they
+// come back, in list order; the window's thread decodes none of them, and a
+// paint only copies what is placed so far.
 void GALLERY(const std::string &cFile);
 
-// Paints the grid of aFiles into hDC: each file is loaded quietly, painted
-// into the next cell and released before the next one; files that cannot be
-// decoded take no cell. When none can be shown, tells so and ends oDlg.
+// Paints the grid of aFiles into hDC on the calling thread: each file is
+// loaded quietly, painted into the next cell and released before the next
+// one; files that cannot be decoded take no cell. When none can be shown,
+// tells so and ends oDlg. The gallery window's grid holds the same pixels.
 void DRAWGLR(TDialog &oDlg, const ImageList &aFiles, HDC hDC);
+
+// One file's cell as a worker makes it: a bitmap of the picture's size in
+// its cell (each side cut to 64), painted over `background` as the grid
+// would paint it. A JPEG photo whose embedded thumbnail shows the whole
+// photo is drawn from the thumbnail, upright; any other file from its
+// picture. No bitmap when the file does not load.
+DecodeOutcome makeGalleryCell(const std::string &file, COLORREF background);
 
 // Walks a list into the grid one file at a time.
 class GalleryCells {

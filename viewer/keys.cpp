@@ -34,14 +34,12 @@ std::string trimRight(std::string s) {
 }
 
 // Steps one place at a time towards the end (or start), trying each entry.
-SeekResult walk(const ImageList &list, int nIdx, int step, const EntryLoader &load) {
-    const int length = static_cast<int>(list.size());
-    while (step > 0 ? nIdx < length : nIdx > 1) {
-        nIdx += step;
-        if (nIdx < 1 || nIdx > length)
-            break; // only ever reached from outside the list: nothing to try
-        if (HBITMAP h = load(list[static_cast<std::size_t>(nIdx - 1)]))
-            return {UniqueBitmap(h), nIdx};
+SeekResult walk(const ImageList &list, const SeekWalk &plan, const EntryLoader &load) {
+    int nIdx = plan.from;
+    for (int at : positionsOf(plan, static_cast<int>(list.size()))) {
+        nIdx = at;
+        if (HBITMAP h = load(list[static_cast<std::size_t>(at - 1)]))
+            return {UniqueBitmap(h), at};
     }
     return {UniqueBitmap(), nIdx};
 }
@@ -83,47 +81,64 @@ bool atListEnd(ViewerCommand c, int nIdx, int length) {
     }
 }
 
-SeekResult seekEntry(ViewerCommand c, const ImageList &list, int nIdx, const EntryLoader &load,
-                     const RandomPick &pick) {
-    const int length = static_cast<int>(list.size());
+std::optional<SeekWalk> seekWalk(ViewerCommand c, int length, int nIdx) {
     switch (c) {
     case ViewerCommand::Next:
-        return walk(list, nIdx, 1, load);
+        return SeekWalk{nIdx, 1};
     case ViewerCommand::Previous:
-        return walk(list, nIdx, -1, load);
+        return SeekWalk{nIdx, -1};
     case ViewerCommand::TenForward:
         nIdx += 9;
         if (nIdx >= length)
             nIdx = length - 1;
-        return walk(list, nIdx, 1, load);
+        return SeekWalk{nIdx, 1};
     case ViewerCommand::TenBack:
         nIdx -= 9;
         if (nIdx <= 1)
             nIdx = 2;
-        return walk(list, nIdx, -1, load);
+        return SeekWalk{nIdx, -1};
     case ViewerCommand::First:
-        return walk(list, 0, 1, load);
+        return SeekWalk{0, 1};
     case ViewerCommand::Last:
-        return walk(list, length + 1, -1, load);
-    case ViewerCommand::Random: {
-        // Uniform over the entries not yet tried: the same outcome as
-        // picking again after each failure, but it ends when none loads.
-        std::vector<int> left(static_cast<std::size_t>(length));
-        for (int i = 0; i < length; ++i)
-            left[static_cast<std::size_t>(i)] = i + 1;
-        while (!left.empty()) {
-            const int at = pick(1, static_cast<int>(left.size()));
-            const std::size_t slot = static_cast<std::size_t>(std::clamp(at, 1, static_cast<int>(left.size())) - 1);
-            nIdx = left[slot];
-            if (HBITMAP h = load(list[static_cast<std::size_t>(nIdx - 1)]))
-                return {UniqueBitmap(h), nIdx};
-            left.erase(left.begin() + static_cast<std::ptrdiff_t>(slot));
-        }
-        return {UniqueBitmap(), nIdx};
-    }
+        return SeekWalk{length + 1, -1};
     default:
-        return {UniqueBitmap(), nIdx};
+        return std::nullopt;
     }
+}
+
+std::vector<int> positionsOf(const SeekWalk &plan, int length) {
+    std::vector<int> positions;
+    for (int at = plan.from; plan.step > 0 ? at < length : at > 1;) {
+        at += plan.step;
+        if (at < 1 || at > length)
+            break; // only ever reached from outside the list: nothing to try
+        positions.push_back(at);
+    }
+    return positions;
+}
+
+SeekResult seekEntry(ViewerCommand c, const ImageList &list, int nIdx, const EntryLoader &load,
+                     const RandomPick &pick) {
+    const int length = static_cast<int>(list.size());
+    if (const std::optional<SeekWalk> plan = seekWalk(c, length, nIdx))
+        return walk(list, *plan, load);
+    if (c != ViewerCommand::Random)
+        return {UniqueBitmap(), nIdx};
+    // Uniform over the entries not yet tried: the same outcome as picking
+    // again after each failure, but it ends when none loads.
+    std::vector<int> left(static_cast<std::size_t>(length));
+    for (int i = 0; i < length; ++i)
+        left[static_cast<std::size_t>(i)] = i + 1;
+    while (!left.empty()) {
+        const int at = pick(1, static_cast<int>(left.size()));
+        const std::size_t slot =
+            static_cast<std::size_t>(std::clamp(at, 1, static_cast<int>(left.size())) - 1);
+        nIdx = left[slot];
+        if (HBITMAP h = load(list[static_cast<std::size_t>(nIdx - 1)]))
+            return {UniqueBitmap(h), nIdx};
+        left.erase(left.begin() + static_cast<std::ptrdiff_t>(slot));
+    }
+    return {UniqueBitmap(), nIdx};
 }
 
 std::string captionFor(const ImageList &list, int nIdx, const std::string &cFile) {
@@ -161,14 +176,20 @@ std::optional<bool> CHANGEIMG(TDialog &oDlg, ViewerState &st, int nKey) {
     if (atListEnd(command, st.nIdx, length))
         return std::nullopt;
 
+    // Pictures come from the look-ahead's cache: decoded ahead, or just
+    // left, or else decoded now; each is what LOADIMAGE(file, false) gives.
+    const EntryLoader load = [&st](const std::string &f) { return st.pictures.take(f).release(); };
     if (isNavigation(command)) {
-        DELETEIMG(st.hBmp);
+        // The current picture is released into the cache, kept as the one
+        // just left unless it was turned.
+        st.pictures.leave(std::move(st.hBmp), st.lTurned);
         const RandomPick &pick = randomPick() ? randomPick() : RandomPick(defaultPick);
-        SeekResult found = seekEntry(
-            command, list, st.nIdx, [](const std::string &f) { return LOADIMAGE(f, false); }, pick);
+        SeekResult found = seekEntry(command, list, st.nIdx, load, pick);
         st.hBmp = std::move(found.hBmp);
         st.nIdx = found.nIdx;
         st.lTurned = false;
+        if (st.pictures.abandoned())
+            return std::nullopt; // the window closed during the search
     } else {
         // The old bitmap goes only once the turned one exists.
         UniqueBitmap turned(
@@ -180,7 +201,7 @@ std::optional<bool> CHANGEIMG(TDialog &oDlg, ViewerState &st, int nKey) {
     if (!st.hBmp) {
         st.lTurned = false;
         // Nothing loaded that way, or the turn failed: the file as stored.
-        st.hBmp.reset(LOADIMAGE(st.cFile, false));
+        st.hBmp.reset(load(st.cFile));
         st.nIdx = locateInList(list, st.cFile);
     } else if (st.nIdx >= 1 && st.nIdx <= length) {
         st.cFile = list[static_cast<std::size_t>(st.nIdx - 1)];
@@ -192,6 +213,10 @@ std::optional<bool> CHANGEIMG(TDialog &oDlg, ViewerState &st, int nKey) {
     const std::string caption = captionFor(list, st.nIdx, st.cFile);
     showNewPicture(oDlg, st.hBmp.get(), st.aSize);
     oDlg.cTitle(caption);
+    // From the state as it stands after the drain, which may have opened
+    // another folder.
+    if (isNavigation(command))
+        lookAheadFrom(st, command);
     return std::nullopt;
 }
 

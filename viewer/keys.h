@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "toolkit/dialog.h"
 #include "viewer/commands.h"
@@ -27,6 +28,17 @@ bool atListEnd(ViewerCommand command, int nIdx, int length);
 using EntryLoader = std::function<HBITMAP(const std::string &)>;
 // A uniform whole number from lo to hi, both included.
 using RandomPick = std::function<int(int lo, int hi)>;
+
+// How a stepping command searches: it tries positions from + step, from +
+// 2 step, ... while they lie inside the list.
+struct SeekWalk {
+    int from = 0, step = 1;
+};
+// The walk of Next, Previous, TenForward, TenBack, First and Last from
+// nIdx in a list of `length`; none for every other command.
+std::optional<SeekWalk> seekWalk(ViewerCommand command, int length, int nIdx);
+// The positions that walk tries, in order.
+std::vector<int> positionsOf(const SeekWalk &walk, int length);
 
 struct SeekResult {
     UniqueBitmap hBmp; // the entry that loaded, or none when none did

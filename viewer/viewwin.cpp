@@ -1,5 +1,6 @@
 #include "viewer/viewwin.h"
 
+#include "base/paths.h"
 #include "imaging/decode.h"
 #include "imaging/paint.h"
 #include "toolkit/controls.h"
@@ -24,13 +25,24 @@ long viewerStyle() {
 // good pictures follow. Only when none loads is the first entry's failure told.
 HBITMAP loadFirstOfFolder(ViewerState &st) {
     const ImageList &list = *st.aFiles;
-    for (std::size_t i = 0; i < list.size(); ++i)
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const std::optional<FileStamp> stamp = fileStamp(list[i]);
         if (HBITMAP h = LOADIMAGE(list[i], false)) {
             st.cFile = list[i];
             st.nIdx = static_cast<int>(i + 1);
+            st.pictures.nowShowing(st.cFile, stamp);
             return h;
         }
+    }
     return LOADIMAGE(list.front(), true);
+}
+
+// The file's picture with its notices, and its stamp as it was read.
+HBITMAP loadShown(ViewerState &st) {
+    const std::optional<FileStamp> stamp = fileStamp(st.cFile);
+    HBITMAP h = LOADIMAGE(st.cFile);
+    st.pictures.nowShowing(st.cFile, stamp);
+    return h;
 }
 
 // The state of the button the user presses as the left one, now, whichever
@@ -132,6 +144,13 @@ void showNewPicture(TDialog &oDlg, HBITMAP hBmp, const ImageSize &size) {
     SYSREFRESH();
 }
 
+void lookAheadFrom(ViewerState &st, ViewerCommand command) {
+    if (st.aFiles)
+        st.pictures.lookAhead(command, *st.aFiles, st.nIdx);
+    else
+        st.pictures.lookAheadInFolderOf(command, st.cFile);
+}
+
 void openViewingWindow(ViewerState &st, const std::function<void(TDialog &)> &afterInit) {
     TDialog dlg({.cCaption = kTitlePrefix + st.cFile,
                  .nStyle = static_cast<DWORD>(viewerStyle()),
@@ -143,8 +162,9 @@ void openViewingWindow(ViewerState &st, const std::function<void(TDialog &)> &af
     TListBox &holder =
         TListBox::New({.nRow = -3, .nCol = -3, .bSetGet = [] { return std::any{}; }, .oWnd = &dlg});
     holder.bKeyDown = [&dlg, &st](int nKey, int, TWindow &) { return CHANGEIMG(dlg, st, nKey); };
-    // Cleared by the toolkit after the first paint; keys wait for that.
-    dlg.bStart = [] {};
+    // Cleared by the toolkit after the first paint; keys wait for that, and
+    // the next picture is decoded ahead from then on.
+    dlg.bStart = [&st] { lookAheadFrom(st, ViewerCommand::None); };
 
     dlg.Activate({
         .bLClicked = [&dlg] { DRAGDLG(dlg); },
@@ -152,7 +172,14 @@ void openViewingWindow(ViewerState &st, const std::function<void(TDialog &)> &af
             DRAWIMG(dc, st.hBmp.get(), 0, 0, st.aSize.width, st.aSize.height);
         },
         .lCentered = false,
-        .bValid = [&dlg] { return VALID(dlg, false); },
+        // A closing window waits for no decode.
+        .bValid =
+            [&dlg, &st] {
+                const bool ends = VALID(dlg, false);
+                if (ends)
+                    st.pictures.abandon();
+                return ends;
+            },
         .bInit =
             [&dlg, &st, &afterInit] {
                 SETCLASSLONG(dlg.hWnd, GCLP_HICON,
@@ -171,7 +198,7 @@ void openViewingWindow(ViewerState &st, const std::function<void(TDialog &)> &af
 void showViewer(ViewerState &st) {
     const bool folderStart = st.aFiles && !st.aFiles->empty() && st.nIdx == 1 &&
                              st.cFile == st.aFiles->front();
-    st.hBmp.reset(folderStart ? loadFirstOfFolder(st) : LOADIMAGE(st.cFile));
+    st.hBmp.reset(folderStart ? loadFirstOfFolder(st) : loadShown(st));
     if (!st.hBmp)
         return; // already told
     st.aSize = AIMGSIZE(st.hBmp.get());

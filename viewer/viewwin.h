@@ -11,7 +11,9 @@
 
 #include "base/handles.h"
 #include "toolkit/dialog.h"
+#include "viewer/commands.h"
 #include "viewer/imagelist.h"
+#include "viewer/picture_cache.h"
 #include "viewer/startup.h"
 
 namespace vistoro {
@@ -41,6 +43,7 @@ struct ViewerState {
     UniqueBitmap hBmp;               // the current bitmap
     ImageSize aSize;                 // its size
     bool lTurned = false;            // hBmp was turned in memory since it was read
+    PictureCache pictures;           // decoded ahead, and the picture just left
 
     ViewerState() = default;
     explicit ViewerState(const StartState &start);
@@ -84,6 +87,11 @@ void showNewPicture(TDialog &oDlg, HBITMAP hBmp, const ImageSize &size);
 // window until it is closed, and releases the picture. Returns without a
 // window, after the notice, when nothing can be shown.
 void showViewer(ViewerState &st);
+
+// Decodes ahead from the shown picture in the direction of `command`
+// (None: forward), over the keys' list of the folder or, before the keys
+// have made one, over a list of the look-ahead's own.
+void lookAheadFrom(ViewerState &st, ViewerCommand command);
 
 // Builds the viewing window over st and runs it modally until it closes.
 // afterInit, when given, runs at the end of the window's on-init hook (for

@@ -5,6 +5,7 @@
 #include "errors/handler.h"
 #include "imaging/gdiplus_session.h"
 #include "util/libinit.h"
+#include "viewer/decoder.h"
 #include "viewer/startup.h"
 
 #include <windows.h>
@@ -36,6 +37,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         ShutdownRoutine library(LIBSHUTDOWN);
         GDIPLUSSTART();
         ShutdownRoutine gdiplus(GDIPLUSEND);
+        // Ended before the imaging service, and never waiting for a decode.
+        ShutdownRoutine decoding(endBackgroundDecoder);
         MAIN(firstArgument());
     });
     return 0;

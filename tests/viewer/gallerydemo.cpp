@@ -4,6 +4,7 @@
 #include "errors/handler.h"
 #include "imaging/gdiplus_session.h"
 #include "util/libinit.h"
+#include "viewer/decoder.h"
 #include "viewer/gallery.h"
 
 #include <string>
@@ -19,6 +20,7 @@ int main(int argc, char **argv) {
         ShutdownRoutine library(LIBSHUTDOWN);
         GDIPLUSSTART();
         ShutdownRoutine gdiplus(GDIPLUSEND);
+        ShutdownRoutine decoding(endBackgroundDecoder);
         GALLERY(file);
     });
     return 0;

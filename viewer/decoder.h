@@ -1,0 +1,86 @@
+// Pictures decoded off the window's thread. Jobs, each a file and what to
+// make of it, go to one worker thread, or two where the machine has two or
+// more cores; each result comes back to the thread that made the decoder
+// (the window's thread) as an owned bitmap, through a message posted to a
+// window of the decoder's own, and is handed to the job's delivery there.
+// A result nobody wants any more is released when it arrives. Nothing
+// waits for a decode under way: ending the decoder leaves it to finish on
+// its own, and its result is released by the worker.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+
+#include "base/handles.h"
+#include "base/paths.h"
+
+namespace vistoro {
+
+// What a worker made of a file.
+struct DecodeOutcome {
+    UniqueBitmap bitmap;            // none when the file gave nothing
+    int width = 0, height = 0;      // the bitmap's size
+    std::optional<FileStamp> stamp; // the file as it was just before it was read
+    bool tooLarge = false;          // left undecoded: larger than the job allowed
+};
+
+class BackgroundDecoder {
+  public:
+    using Ticket = std::uint64_t;
+    // Runs on a worker: may use only what is safe on any thread (the
+    // decoder's own functions, GDI objects of its own) and must not throw
+    // beyond what a failed result means.
+    using Make = std::function<DecodeOutcome(const std::string &file)>;
+    // Runs on the decoder's thread, from its message loop.
+    using Deliver = std::function<void(DecodeOutcome)>;
+
+    BackgroundDecoder();
+    ~BackgroundDecoder();
+    BackgroundDecoder(const BackgroundDecoder &) = delete;
+    BackgroundDecoder &operator=(const BackgroundDecoder &) = delete;
+
+    // Queues a job, behind those queued before it.
+    Ticket submit(std::string file, Make make, Deliver deliver);
+    // The job is dropped from the queue, or, when it is under way, its
+    // result is released on arrival. Nothing for a ticket already delivered.
+    void cancel(Ticket ticket) noexcept;
+    // True until the ticket's delivery has run or it was cancelled.
+    bool pending(Ticket ticket) const noexcept;
+    // Returns once the ticket is no longer pending, or as soon as giveUp
+    // (when given) is true. Meanwhile the thread takes deliveries, paints,
+    // messages sent to its windows and key presses, which reach their
+    // windows as usual (a command already running refuses them, Esc closes
+    // a window); mouse input and other posted messages wait for later.
+    void waitFor(Ticket ticket, const std::function<bool()> &giveUp = {});
+    // Every job dropped or left to finish unseen; returns at once.
+    void end() noexcept;
+    // True when no job is queued or under way (its result may still be
+    // on its way to the thread).
+    bool idle() const noexcept;
+
+    unsigned workerCount() const noexcept { return workers_; }
+
+  private:
+    struct Shared;
+    static LRESULT CALLBACK inboxProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    void deliver(LPARAM finished) noexcept;
+
+    std::shared_ptr<Shared> shared_;
+    HWND inbox_ = nullptr;
+    unsigned workers_ = 0;
+    Ticket lastTicket_ = 0;
+    std::unordered_map<Ticket, Deliver> deliveries_;
+};
+
+// The program's decoder, made by the first call, on the window's thread.
+BackgroundDecoder &backgroundDecoder();
+// Ends the program's decoder if one was made; a shut-down routine.
+void endBackgroundDecoder() noexcept;
+
+} // namespace vistoro
