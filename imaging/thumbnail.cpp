@@ -49,12 +49,12 @@ class HeadOfFile {
     std::vector<BYTE> head_;
 };
 
-// Within one pixel of the thumbnail's own width and height, each worked out
-// from the other and the photo's proportions.
+// The thumbnail's height as its width and the photo's proportions give it,
+// or its width as its height gives it, is within one pixel of its own.
 bool sameProportions(std::uint64_t thumbW, std::uint64_t thumbH, std::uint64_t photoW,
                      std::uint64_t photoH) noexcept {
     const std::uint64_t a = thumbW * photoH, b = thumbH * photoW;
-    return (a > b ? a - b : b - a) <= std::min(photoW, photoH);
+    return (a > b ? a - b : b - a) <= std::max(photoW, photoH);
 }
 
 } // namespace

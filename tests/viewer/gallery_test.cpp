@@ -6,10 +6,13 @@
 #include "gallery_pictures.h"
 #include "imaging/decode_probe.h"
 #include "imaging/gdiplus_session.h"
+#include "support/photos.h"
 #include "support/test_support.h"
 #include "base/handles.h"
+#include "base/paths.h"
 #include "util/popmsg.h"
 #include "base/text.h"
+#include "viewer/decoder.h"
 #include "viewer/viewwin.h"
 
 #include <gtest/gtest.h>
@@ -51,6 +54,10 @@ class Canvas {
         DeleteDC(dc_);
     }
     HDC dc() const { return dc_; }
+    void fill(std::uint32_t colour) {
+        for (int i = 0; i < kW * kH; ++i)
+            bits_[i] = colour;
+    }
     std::uint32_t at(int x, int y) const {
         GdiFlush();
         return bits_[y * kW + x] & 0xFFFFFF;
@@ -423,6 +430,19 @@ void pressEsc(HWND gallery) {
     PostMessageA(focus, WM_KEYUP, VK_ESCAPE, 1 | scan | (3u << 30));
 }
 
+// Until the workers have nothing left and their last results are taken:
+// what they made is counted only if it was kept.
+void settleWorkers() {
+    const DWORD until = GetTickCount() + 20000;
+    MSG msg;
+    do {
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&msg);
+    } while (!backgroundDecoder().idle() && GetTickCount() < until && (Sleep(5), true));
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageW(&msg);
+}
+
 struct ObserverScope {
     ObserverScope() { setGalleryFillObserver(observeFill); }
     ~ObserverScope() {
@@ -511,6 +531,7 @@ TEST_F(GalleryTest, EscWhileTheGridFillsClosesAtOnceAndLeavesNothing) {
     seen.atCell = [] { pressEsc(galleryWindow()); };
     GALLERY(list[0]);
     ASSERT_GE(seen.cells, 1);
+    settleWorkers();
 
     seen = {};
     const int before = testsupport::countGdiObjects();
@@ -527,6 +548,7 @@ TEST_F(GalleryTest, EscWhileTheGridFillsClosesAtOnceAndLeavesNothing) {
     EXPECT_FALSE(IsWindow(gallery));
     EXPECT_FALSE(seen.finished) << "the whole folder was filled before the gallery closed";
     EXPECT_LE(seen.cells, cellsAtEsc + 1) << "cells went on being filled after Esc";
+    settleWorkers();
     EXPECT_EQ(testsupport::countGdiObjects(), before) << "GDI objects left by a closed gallery";
     // No timer survives the window: nothing is decoded any more.
     const unsigned long decodes = decodesBegun();
@@ -538,4 +560,109 @@ TEST_F(GalleryTest, EscWhileTheGridFillsClosesAtOnceAndLeavesNothing) {
         Sleep(10);
     }
     EXPECT_EQ(decodesBegun(), decodes);
+}
+
+TEST_F(GalleryTest, TheWorkersFillTheGridThatDrawingHereWouldAndTheWindowsThreadDecodesNone) {
+    // Pictures stretched, shrunk and at their own size, one that lets the
+    // background through, a JPEG, and files that take no cell between them.
+    Pixels seeThrough = viewertest::sampleScene(90, 50, 7);
+    for (std::size_t i = 0; i < seeThrough.px.size(); ++i)
+        seeThrough.px[i] = (seeThrough.px[i] & 0xFFFFFF) | static_cast<std::uint32_t>(i * 37 % 256) << 24;
+    const std::string alpha = lowerText(dir.file("c.png"));
+    ASSERT_TRUE(viewertest::writePicture(alpha, seeThrough, L"image/png", true));
+    const std::string jpeg = lowerText(dir.file("e.jpg"));
+    ASSERT_TRUE(viewertest::writePicture(jpeg, viewertest::sampleScene(640, 480, 5), L"image/jpeg"));
+    const ImageList kinds = {picture("a.png", viewertest::sampleScene(300, 200, 1)),
+                             picture("b.png", viewertest::sampleScene(50, 90, 2)),
+                             alpha,
+                             damaged("d.png"),
+                             jpeg,
+                             picture("f.png", viewertest::sampleScene(64, 64, 4)),
+                             picture("g.png", viewertest::sampleScene(7, 100, 6))};
+    // Copies of them, for a second row and the cells that come out of turn.
+    for (int i = 0; i < 21; ++i) {
+        const std::string &from = kinds[static_cast<std::size_t>(i % 7)];
+        const std::string copy = lowerText(dir.file("z" + std::to_string(10 + i) + "-" + nameOf(from)));
+        ASSERT_TRUE(CopyFileA(from.c_str(), copy.c_str(), FALSE));
+    }
+    const ImageList list = AFILE(folderPart(kinds[0]));
+
+    ObserverScope observing;
+    std::vector<std::uint32_t> filled;
+    seen.atCount = 1000; // at the end of the fill only
+    seen.atCell = [&] {
+        HWND g = galleryWindow();
+        ASSERT_TRUE(g);
+        filled = gridOf(g);
+        pressEsc(g);
+    };
+    const unsigned long decodedHere = decodesBegunOnThisThread();
+    GALLERY(list[0]);
+    EXPECT_EQ(decodesBegunOnThisThread(), decodedHere) << "the window's thread decoded cells";
+    ASSERT_TRUE(seen.finished);
+    ASSERT_EQ(filled.size(), 1024u * 768u);
+
+    // Every file decoded and drawn on this thread, over the same background.
+    Canvas c;
+    c.fill(filled[700 * 1024 + 1000]);
+    DRAWGLR(dlg, list, c.dc());
+    for (int y = 0; y < 768; ++y)
+        for (int x = 0; x < 1024; ++x)
+            ASSERT_EQ(filled[static_cast<std::size_t>(y * 1024 + x)], c.at(x, y))
+                << "at " << x << "," << y;
+    settleWorkers();
+}
+
+namespace {
+std::string jpegBytes(const Pixels &p, const ScratchDir &dir) {
+    const std::string path = dir.file("thumbnail.jpg");
+    EXPECT_TRUE(viewertest::writePicture(path, p, L"image/jpeg"));
+    return testsupport::readFile(path);
+}
+} // namespace
+
+TEST_F(GalleryTest, APhotosCellComesFromItsThumbnailOnlyWhenTheThumbnailShowsTheWholePhoto) {
+    constexpr std::uint32_t kRed = 0xFF0000, kBlue = 0x0000FF;
+    const COLORREF background = RGB(1, 2, 3);
+    // A red photo of 300 x 200 (3:2); its thumbnails blue, of the photo's
+    // proportions within a pixel or of others (a crop that kept the old one).
+    const std::string photo = lowerText(dir.file("photo.jpg"));
+    ASSERT_TRUE(viewertest::writePicture(photo, gallerytest::flat(300, 200, kRed), L"image/jpeg"));
+    const std::string stored = testsupport::readFile(photo);
+    const struct {
+        long w, h;
+        std::uint32_t cell;
+    } cases[] = {{60, 40, kBlue}, {61, 40, kBlue}, {60, 41, kBlue},
+                 {60, 42, kRed},  {60, 60, kRed},  {80, 40, kRed}};
+    for (const auto &k : cases) {
+        const std::string thumb = jpegBytes(gallerytest::flat(k.w, k.h, kBlue), dir);
+        testsupport::writeFile(photo, testsupport::withExif(stored, {1, false, 0, thumb}));
+        DecodeOutcome cell = makeGalleryCell(photo, background);
+        ASSERT_TRUE(cell.bitmap) << k.w << "x" << k.h;
+        EXPECT_EQ(cell.width, 64);
+        EXPECT_EQ(cell.height, 64);
+        Canvas c;
+        DRAWIMG(c.dc(), cell.bitmap.get(), 0, 0, 64, 64);
+        EXPECT_TRUE(viewertest::similarRgb(c.at(32, 32), k.cell, 24))
+            << "thumbnail " << k.w << "x" << k.h << ": " << std::hex << c.at(32, 32);
+    }
+
+    // A phone's portrait: stored on its side under orientation 6, its cell
+    // upright from the thumbnail, and sized as the upright photo (40 x 60
+    // keeps its width and is cut to 64 in height).
+    const Pixels upright = testsupport::quarters(40, 60);
+    ASSERT_TRUE(viewertest::writePicture(photo, testsupport::storedFor(gallerytest::flat(40, 60, kRed), 6),
+                                         L"image/jpeg"));
+    const std::string thumb = jpegBytes(testsupport::storedFor(upright, 6), dir);
+    testsupport::writeFile(photo, testsupport::withExif(testsupport::readFile(photo), {6, true, 0, thumb}));
+    DecodeOutcome cell = makeGalleryCell(photo, background);
+    ASSERT_TRUE(cell.bitmap);
+    EXPECT_EQ(cell.width, 40);
+    EXPECT_EQ(cell.height, 60);
+    Canvas c;
+    DRAWIMG(c.dc(), cell.bitmap.get(), 0, 0, 40, 60);
+    const std::uint32_t corners[] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00};
+    for (int q = 0; q < 4; ++q)
+        EXPECT_TRUE(viewertest::similarRgb(c.at(q % 2 ? 30 : 10, q / 2 ? 45 : 15), corners[q], 24))
+            << "quadrant " << q << ": " << std::hex << c.at(q % 2 ? 30 : 10, q / 2 ? 45 : 15);
 }

@@ -2,11 +2,14 @@
 // of the eight EXIF orientations, in both byte orders, stepped through in
 // the viewing window, turned and zoomed; every one stands upright.
 #include "harness/harness.h"
+#include "imaging/decode.h"
 #include "imaging/gdiplus_session.h"
 #include "pixels.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
+
+#include <chrono>
 
 using namespace harness;
 using testsupport::ScratchDir;
@@ -121,4 +124,34 @@ TEST_F(PhotosE2E, EveryOrientationStandsUprightAsTheKeysStepAndTurnAndZoom) {
     }
     typeKey(w, VK_ESCAPE);
     EXPECT_EQ(p.waitExit(), 0u);
+}
+
+TEST_F(PhotosE2E, EscWhileA24MegapixelPhotoIsDecodedEndsTheProgramAtOnce) {
+    // A small photo, then a camera's 6000 x 4000 one: decoded ahead once the
+    // first is shown, and waited for by a Down pressed before it is done.
+    const std::string small = testsupport::lower(dir.file("a.jpg"));
+    const std::string large = testsupport::lower(dir.file("b.jpg"));
+    ASSERT_TRUE(viewertest::writePicture(small, viewertest::sampleScene(240, 160, 1), L"image/jpeg"));
+    ASSERT_TRUE(viewertest::writePicture(large, viewertest::sampleScene(6000, 4000, 2), L"image/jpeg"));
+    using Clock = std::chrono::steady_clock;
+    const auto began = Clock::now();
+    DeleteObject(vistoro::LOADIMG(large));
+    const auto decode = Clock::now() - began;
+
+    for (bool downFirst : {false, true}) {
+        Process p(kExe, {small});
+        HWND w = waitWindow(p.pid(), "#32770", "ZELM Vistoro - " + small);
+        ASSERT_TRUE(w);
+        ASSERT_TRUE(waitPainted(w));
+        if (downFirst)
+            typeKey(w, VK_DOWN);
+        const auto pressed = Clock::now();
+        typeKey(w, VK_ESCAPE);
+        EXPECT_EQ(p.waitExit(Millis{30000}), 0u) << (downFirst ? "after Down" : "while ahead");
+        const auto took = Clock::now() - pressed;
+        EXPECT_LT(took, decode / 2)
+            << (downFirst ? "after Down" : "while ahead") << ": "
+            << std::chrono::duration_cast<Millis>(took).count() << " ms against a decode of "
+            << std::chrono::duration_cast<Millis>(decode).count() << " ms";
+    }
 }

@@ -2,13 +2,16 @@
 // by a timer script, with the shared state and the live GDI objects checked
 // between the steps.
 #include "viewer/keys.h"
+#include "viewer/decoder.h"
 #include "viewer/viewwin.h"
 
+#include "imaging/decode_probe.h"
 #include "imaging/gdiplus_session.h"
 #include "pixels.h"
 #include "support/test_support.h"
 #include "util/dlghelp.h"
 #include "util/popmsg.h"
+#include "base/paths.h"
 #include "base/text.h"
 
 #include <gtest/gtest.h>
@@ -51,6 +54,15 @@ void CALLBACK tick(HWND, UINT, UINT_PTR id, DWORD) {
         return;
     }
     s.steps[s.next++](*s.dlg, *s.st);
+}
+
+// A step that waits, tick after tick, until the look-ahead has nothing
+// under way and the workers are idle.
+Step settled() {
+    return [](TDialog &, ViewerState &s) {
+        if (s.pictures.decodesUnderWay() != 0 || !backgroundDecoder().idle())
+            --current->next;
+    };
 }
 
 void run(ViewerState &st, Script &script, const std::function<void(TDialog &)> &atInit = {}) {
@@ -98,6 +110,7 @@ class WindowTest : public ::testing::Test {
         auto st = std::make_unique<ViewerState>();
         st->cFile = files[static_cast<std::size_t>(index - 1)];
         st->cDir = lowerText(dir.path());
+        st->pictures.nowShowing(st->cFile, fileStamp(st->cFile));
         st->hBmp.reset(LOADIMAGE(st->cFile));
         st->aSize = AIMGSIZE(st->hBmp.get());
         return st;
@@ -176,6 +189,7 @@ TEST_F(WindowTest, FiveHundredStepsLeaveTheGdiObjectCountWhereItWas) {
     // in the baseline; then 500 steps.
     for (WORD k : cycle)
         script.steps.push_back([k](TDialog &d, ViewerState &) { postKey(d, k); });
+    script.steps.push_back(settled());
     script.steps.push_back([&](TDialog &d, ViewerState &) {
         baseline = testsupport::countGdiObjects();
         postKey(d, cycle[0]);
@@ -183,8 +197,9 @@ TEST_F(WindowTest, FiveHundredStepsLeaveTheGdiObjectCountWhereItWas) {
     for (int i = 1; i < 500; ++i)
         script.steps.push_back(
             [&, i](TDialog &d, ViewerState &) { postKey(d, cycle[i % std::size(cycle)]); });
+    script.steps.push_back(settled());
     script.steps.push_back([&](TDialog &, ViewerState &s) {
-        // One current bitmap at both moments.
+        // One current bitmap at both moments, and as many held around it.
         finalCount = testsupport::countGdiObjects();
         EXPECT_NE(s.hBmp.get(), nullptr);
     });
@@ -192,4 +207,58 @@ TEST_F(WindowTest, FiveHundredStepsLeaveTheGdiObjectCountWhereItWas) {
     EXPECT_GT(baseline, 0);
     EXPECT_LE(finalCount, baseline) << "GDI objects grew over 500 steps";
     EXPECT_GE(finalCount, baseline - 2);
+}
+
+TEST_F(WindowTest, StepsOntoPicturesDecodedAheadDecodeNothingAndAChangedFileIsReadAgain) {
+    auto st = open(1);
+    Script script;
+    unsigned long decodes = 0, decodesHere = 0;
+    // Each check comes once the look-ahead that the step started is done:
+    // the decodes counted are the look-ahead's and none of the step's own,
+    // and the window's thread made none.
+    auto after = [&](int index, unsigned long lookedAhead, const char *what) {
+        script.steps.push_back(settled());
+        script.steps.push_back([&, index, lookedAhead, what](TDialog &, ViewerState &s) {
+            EXPECT_EQ(s.cFile, files[static_cast<std::size_t>(index - 1)]) << what;
+            EXPECT_EQ(s.aSize, (ImageSize{40 + index * 2, 30 + index})) << what;
+            EXPECT_EQ(decodesBegun(), decodes + lookedAhead) << what;
+            EXPECT_EQ(decodesBegunOnThisThread(), decodesHere) << what;
+        });
+    };
+    auto press = [&](WORD key) {
+        script.steps.push_back([&, key](TDialog &d, ViewerState &) {
+            decodes = decodesBegun();
+            decodesHere = decodesBegunOnThisThread();
+            postKey(d, key);
+        });
+    };
+    // Shown, then the next picture decoded ahead.
+    script.steps.push_back(settled());
+    script.steps.push_back([](TDialog &, ViewerState &s) {
+        EXPECT_EQ(s.pictures.heldPictures(), 1) << "nothing was decoded ahead";
+    });
+    press(VK_DOWN);
+    after(2, 1, "Down onto the picture decoded ahead; the third one decoded ahead");
+    press(VK_UP);
+    after(1, 0, "Up onto the picture just left; nothing lies before it");
+    press(VK_DOWN);
+    after(2, 1, "Down onto the picture just left; the third decoded ahead again");
+    // The third picture, decoded ahead, is written anew: Down shows the new one.
+    script.steps.push_back([&](TDialog &d, ViewerState &s) {
+        EXPECT_EQ(s.pictures.heldPictures(), 2);
+        ASSERT_TRUE(viewertest::writePicture(files[2], viewertest::sampleScene(71, 52, 9), L"image/png"));
+        decodes = decodesBegun();
+        postKey(d, VK_DOWN);
+    });
+    script.steps.push_back(settled());
+    script.steps.push_back([&](TDialog &d, ViewerState &s) {
+        EXPECT_EQ(s.cFile, files[2]);
+        EXPECT_EQ(s.aSize, (ImageSize{71, 52})) << "the picture decoded ahead was shown";
+        // The new third picture, then ahead the damaged fourth and the fifth.
+        EXPECT_EQ(decodesBegun(), decodes + 3);
+        RECT r;
+        GetWindowRect(d.hWnd, &r);
+        EXPECT_EQ(r.right - r.left, 78);
+    });
+    run(*st, script);
 }
