@@ -13,6 +13,9 @@
 #include <gtest/gtest.h>
 #include <psapi.h>
 
+#include <algorithm>
+#include <bit>
+
 using namespace vistoro;
 using imgtest::Pixels;
 using testsupport::ScratchDir;
@@ -147,40 +150,16 @@ TEST(Decode, ThirtyTwoBitRgbKeepsItsFourthBytesAsAlpha) {
 namespace {
 
 // A channel of a bit-field pixel at none, half (only its top bit) or all of
-// its bits, as raw bits in the mask's place.
+// its bits, as raw bits in the mask's place and as the 8-bit value shown.
 enum Level { none, half, full };
 std::uint32_t laid(std::uint32_t mask, Level level) {
-    if (!mask || level == none)
-        return 0;
-    if (level == full)
-        return mask;
-    std::uint32_t top = 0x80000000u;
-    while (!(mask & top))
-        top >>= 1;
-    return top;
+    return level == none ? 0 : level == full ? mask : std::bit_floor(mask);
 }
-int bitsOf(std::uint32_t mask) {
-    int n = 0;
-    for (; mask; mask &= mask - 1)
-        ++n;
-    return n;
-}
-// The 8-bit value of a half level, by the channel's width.
-std::uint32_t halfOf(int bits) {
-    switch (bits) {
-    case 1:
-        return 255;
-    case 2:
-        return 170;
-    case 4:
-        return 136;
-    case 5:
-        return 132;
-    case 6:
-        return 130;
-    default:
-        return 128; // 8 bits and more: the top eight
-    }
+std::uint32_t shown(std::uint32_t mask, Level level) {
+    // Half of 1, 2, 4, 5 and 6 bits; of 8 bits and more the top eight.
+    constexpr std::uint32_t kHalf[] = {0, 255, 170, 0, 136, 132, 130, 0, 128};
+    const int bits = std::popcount(mask);
+    return level == none ? 0 : level == full ? 255 : kHalf[std::min(bits, 8)];
 }
 
 } // namespace
@@ -229,12 +208,9 @@ TEST(Decode, BitFieldBmpsOpenWithTheirPixelsAndAlpha) {
             // Bits outside the masks carry noise that must not show.
             values.push_back(laid(m.red, c.r) | laid(m.green, c.g) | laid(m.blue, c.b) |
                              laid(m.alpha, c.a) | (0xA5A5A5A5u & pixelBits & ~used));
-            const auto eight = [](std::uint32_t mask, Level level) -> std::uint32_t {
-                return level == none ? 0 : level == full ? 255 : halfOf(bitsOf(mask));
-            };
-            const std::uint32_t alpha = m.alpha ? eight(m.alpha, c.a) : 255;
-            expected.push_back(alpha << 24 | eight(m.red, c.r) << 16 | eight(m.green, c.g) << 8 |
-                               eight(m.blue, c.b));
+            const std::uint32_t alpha = m.alpha ? shown(m.alpha, c.a) : 255;
+            expected.push_back(alpha << 24 | shown(m.red, c.r) << 16 | shown(m.green, c.g) << 8 |
+                               shown(m.blue, c.b));
         }
         const std::string path = dir.file(std::string(v.name) + ".bmp");
         writeFile(path, imgtest::bitFieldBmp(4, v.height, v.bitCount, v.headerBytes, v.compression,
