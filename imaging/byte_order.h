@@ -1,5 +1,6 @@
-// Reading the little- and big-endian numbers of file formats out of bytes,
-// whatever the machine's own order. The caller has checked the bounds.
+// Reading the little- and big-endian numbers of file formats out of bytes
+// (and writing little-endian ones), whatever the machine's own order. The
+// caller has checked the bounds.
 #pragma once
 
 #include <windows.h>
@@ -19,6 +20,11 @@ inline std::uint16_t be16(const BYTE *p) noexcept {
 }
 inline std::uint32_t be32(const BYTE *p) noexcept {
     return static_cast<std::uint32_t>(be16(p)) << 16 | static_cast<std::uint32_t>(be16(p + 2));
+}
+
+inline void putLe32(BYTE *p, std::uint32_t v) noexcept {
+    for (int k = 0; k < 4; ++k)
+        p[k] = static_cast<BYTE>(v >> (8 * k));
 }
 
 // The Windows metafile formats' constants that the loader and the check share.

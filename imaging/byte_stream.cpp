@@ -195,16 +195,25 @@ std::shared_ptr<const ByteBlock> ByteBlock::fromFile(const std::wstring &name) {
 }
 
 std::shared_ptr<const ByteBlock> ByteBlock::fromBytes(const void *data, std::size_t size) {
-    if (!data || size == 0 || size > static_cast<std::size_t>(std::numeric_limits<LONG>::max()))
+    if (!data)
         return nullptr;
-    UniqueGlobal block(::GlobalAlloc(GMEM_MOVEABLE, size));
+    return written(size, [&](BYTE *into) {
+        std::memcpy(into, data, size);
+        return true;
+    });
+}
+
+std::shared_ptr<const ByteBlock> ByteBlock::written(std::size_t size,
+                                                    const std::function<bool(BYTE *)> &write) {
+    if (size == 0 || size > static_cast<std::size_t>(std::numeric_limits<LONG>::max()))
+        return nullptr;
+    UniqueGlobal block(::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size));
     if (!block)
         return nullptr;
     {
         GlobalLockGuard lock(block.get());
-        if (!lock.get())
+        if (!lock.get() || !write(static_cast<BYTE *>(lock.get())))
             return nullptr;
-        std::memcpy(lock.get(), data, size);
     }
     auto held = std::make_shared<const ByteBlock>(std::move(block), size);
     return held->data() ? held : nullptr;

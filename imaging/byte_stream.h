@@ -8,6 +8,7 @@
 #include "base/handles.h"
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -22,6 +23,11 @@ class ByteBlock {
     static std::shared_ptr<const ByteBlock> fromFile(const std::wstring &name);
     // A copy of bytes already in memory; null when there are none.
     static std::shared_ptr<const ByteBlock> fromBytes(const void *data, std::size_t size);
+    // A block of `size` bytes, zeroed, that `write` fills in; null when
+    // there would be none or over 2 GiB, when memory runs out, or when
+    // `write` returns false.
+    static std::shared_ptr<const ByteBlock> written(std::size_t size,
+                                                    const std::function<bool(BYTE *)> &write);
 
     ByteBlock(UniqueGlobal block, std::size_t size) noexcept;
     ~ByteBlock();

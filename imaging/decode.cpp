@@ -4,6 +4,7 @@
 #include "base/text.h"
 #include "imaging/byte_stream.h"
 #include "imaging/decode_probe.h"
+#include "imaging/equivalent_bytes.h"
 #include "imaging/exif.h"
 #include "imaging/gdiplus_holders.h"
 #include "imaging/gdiplus_session.h"
@@ -210,7 +211,7 @@ HBITMAP makeHandle(Decoded &d, int orientation, StepClock &clock) {
 // reach the platform's code only when they hold together, and any picture
 // only when its declared size is one the program takes: that code trusts
 // every offset, count, index and size in the file.
-ImageFromFileResult imageFromBytes(const std::shared_ptr<const ByteBlock> &bytes,
+ImageFromFileResult imageFromBytes(std::shared_ptr<const ByteBlock> bytes,
                                    const DecodeRequest &request, StepClock &clock) {
     if (!bytes || !metafileRecordsHoldTogether(bytes->data(), bytes->size()) ||
         !tiffDirectoriesHoldTogether(bytes->data(), bytes->size()) ||
@@ -218,6 +219,11 @@ ImageFromFileResult imageFromBytes(const std::shared_ptr<const ByteBlock> &bytes
         return {};
     if (const auto declared = declaredPictureSize(bytes->data(), bytes->size());
         declared && beyond(request, declared->width, declared->height))
+        return {};
+    // Forms that some decoders refuse or fault on arrive in one they all
+    // take; the bytes read are let go once replaced.
+    bytes = equivalentBytes(std::move(bytes));
+    if (!bytes)
         return {};
     // The stream outlives the source image: a decoder may read it lazily.
     UniqueStream stream = streamOver(bytes);

@@ -1,5 +1,7 @@
 #include "imaging/dib_readout.h"
 
+#include "imaging/dib_layout.h"
+
 #include <cstring>
 #include <limits>
 
@@ -61,9 +63,9 @@ PackedDib packedDibFromBitmap(HBITMAP hBitmap, HPALETTE hPalette) {
     }
     unsigned long long imageSize = header.biSizeImage;
     if (imageSize == 0)
-        imageSize = ((static_cast<unsigned long long>(bitCount) * header.biWidth + 31) & ~31ULL) /
-                    8 * static_cast<unsigned long long>(header.biHeight < 0 ? -header.biHeight
-                                                                            : header.biHeight);
+        imageSize = dibStride(bitCount, static_cast<unsigned long long>(header.biWidth)) *
+                    static_cast<unsigned long long>(header.biHeight < 0 ? -header.biHeight
+                                                                        : header.biHeight);
     if (imageSize == 0 || imageSize > std::numeric_limits<DWORD>::max() - headBytes)
         return {};
 

@@ -1,7 +1,7 @@
 #include "printing/packed_dib.h"
 
+#include "imaging/dib_layout.h"
 #include "imaging/dib_readout.h"
-#include "printing/dib_layout.h"
 
 #include <cstddef>
 #include <cstring>

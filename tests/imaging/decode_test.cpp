@@ -13,6 +13,9 @@
 #include <gtest/gtest.h>
 #include <psapi.h>
 
+#include <algorithm>
+#include <bit>
+
 using namespace vistoro;
 using imgtest::Pixels;
 using testsupport::ScratchDir;
@@ -142,6 +145,154 @@ TEST(Decode, ThirtyTwoBitRgbKeepsItsFourthBytesAsAlpha) {
         EXPECT_EQ(imgtest::imagePixels(result.oImage, static_cast<int>(kPixelFormat32bppPARGB), w, h), words);
         GDIP_DELETEIMAGE(result.oImage);
     }
+}
+
+namespace {
+
+// A channel of a bit-field pixel at none, half (only its top bit) or all of
+// its bits, as raw bits in the mask's place and as the 8-bit value shown.
+enum Level { none, half, full };
+std::uint32_t laid(std::uint32_t mask, Level level) {
+    return level == none ? 0 : level == full ? mask : std::bit_floor(mask);
+}
+std::uint32_t shown(std::uint32_t mask, Level level) {
+    // Half of 1, 2, 4, 5 and 6 bits; of 8 bits and more the top eight.
+    constexpr std::uint32_t kHalf[] = {0, 255, 170, 0, 136, 132, 130, 0, 128};
+    const int bits = std::popcount(mask);
+    return level == none ? 0 : level == full ? 255 : kHalf[std::min(bits, 8)];
+}
+
+} // namespace
+
+TEST(Decode, BitFieldBmpsOpenWithTheirPixelsAndAlpha) {
+    struct Variant {
+        const char *name;
+        int bitCount;
+        std::uint32_t headerBytes, compression;
+        imgtest::BitFields masks;
+        int height = 2; // negative: rows stored top-down
+    };
+    constexpr std::uint32_t kFields = BI_BITFIELDS, kAlphaFields = 6;
+    const Variant variants[] = {
+        {"565", 16, 40, kFields, {0xF800, 0x07E0, 0x001F, 0}},
+        {"555", 16, 40, kFields, {0x7C00, 0x03E0, 0x001F, 0}},
+        {"565-top-down", 16, 40, kFields, {0xF800, 0x07E0, 0x001F, 0}, -2},
+        {"4444-h56", 16, 56, kFields, {0x0F00, 0x00F0, 0x000F, 0xF000}},
+        {"1555-alphafields", 16, 40, kAlphaFields, {0x7C00, 0x03E0, 0x001F, 0x8000}},
+        {"bgr565-v4", 16, 108, kFields, {0x001F, 0x07E0, 0xF800, 0}},
+        {"888-high-bytes", 32, 40, kFields, {0xFF000000, 0x00FF0000, 0x0000FF00, 0}},
+        {"888-h52", 32, 52, kFields, {0xFF0000, 0xFF00, 0xFF, 0}},
+        {"8888-h56", 32, 56, kFields, {0xFF0000, 0xFF00, 0xFF, 0xFF000000}},
+        {"888-h56-alpha-zero", 32, 56, kFields, {0xFF0000, 0xFF00, 0xFF, 0}},
+        {"abgr-alphafields", 32, 40, kAlphaFields, {0xFF, 0xFF00, 0xFF0000, 0xFF000000}},
+        {"1010102-v5", 32, 124, kFields, {0x3FF00000, 0x000FFC00, 0x000003FF, 0xC0000000}},
+        {"11-11-10-v5", 32, 124, kFields, {0xFFE00000, 0x001FFC00, 0x000003FF, 0}},
+    };
+    // 4 x 2: red, green, blue, white / black, grey, orange half seen,
+    // red not seen.
+    struct Colour {
+        Level a, r, g, b;
+    };
+    const Colour colours[] = {{full, full, none, none}, {full, none, full, none},
+                              {full, none, none, full}, {full, full, full, full},
+                              {full, none, none, none}, {full, half, half, half},
+                              {half, full, half, none}, {none, full, none, none}};
+    ScratchDir dir("bitfields");
+    for (const Variant &v : variants) {
+        const imgtest::BitFields &m = v.masks;
+        const std::uint32_t used = m.red | m.green | m.blue | m.alpha;
+        const std::uint32_t pixelBits = v.bitCount == 16 ? 0xFFFF : 0xFFFFFFFF;
+        std::vector<std::uint32_t> values;
+        Pixels expected;
+        for (const Colour &c : colours) {
+            // Bits outside the masks carry noise that must not show.
+            values.push_back(laid(m.red, c.r) | laid(m.green, c.g) | laid(m.blue, c.b) |
+                             laid(m.alpha, c.a) | (0xA5A5A5A5u & pixelBits & ~used));
+            const std::uint32_t alpha = m.alpha ? shown(m.alpha, c.a) : 255;
+            expected.push_back(alpha << 24 | shown(m.red, c.r) << 16 | shown(m.green, c.g) << 8 |
+                               shown(m.blue, c.b));
+        }
+        const std::string path = dir.file(std::string(v.name) + ".bmp");
+        writeFile(path, imgtest::bitFieldBmp(4, v.height, v.bitCount, v.headerBytes, v.compression,
+                                             v.masks, values));
+        int w = 0, h = 0;
+        EXPECT_EQ(loadPixels(path, w, h), expected) << v.name;
+    }
+}
+
+TEST(Decode, BmpsWithTheFiftyTwoAndFiftySixByteHeadersShowAsWithTheFortyByteOne) {
+    // The same files with masks added to their headers, which count only
+    // for pixels laid out by masks: palettes, run lengths, plain rows.
+    ScratchDir dir("headers");
+    std::vector<std::string> files;
+    for (const char *name :
+         {"route-pal4.bmp", "route-mono.bmp", "route-rgb24.bmp", "form-rle8.bmp"})
+        files.push_back(testsupport::readFile(imgtest::fixture(name)));
+    files.push_back(imgtest::bmp32Bytes(2, 2, {0x80C0D0E0, 0x00445566, 0xFF112233, 0x01FFFFFF}));
+    for (const std::string &plain : files) {
+        ASSERT_EQ(plain.substr(14, 4), std::string("\x28\0\0\0", 4));
+        writeFile(dir.file("plain.bmp"), plain);
+        int w = 0, h = 0;
+        const Pixels expected = loadPixels(dir.file("plain.bmp"), w, h);
+        ASSERT_FALSE(expected.empty());
+        for (std::uint32_t headerBytes : {52u, 56u}) {
+            std::string wider = plain;
+            const std::string masks("\0\0\xFF\0\0\xFF\0\0\xFF\0\0\0\0\0\0\xFF", 16);
+            wider.insert(54, masks.substr(0, headerBytes - 40));
+            const auto put = [&wider](std::size_t at, std::uint32_t v) {
+                for (int k = 0; k < 4; ++k)
+                    wider[at + static_cast<std::size_t>(k)] = static_cast<char>(v >> (8 * k));
+            };
+            const auto rowsAt = static_cast<std::uint32_t>(static_cast<unsigned char>(plain[10]) |
+                                                           static_cast<unsigned char>(plain[11]) << 8);
+            put(2, static_cast<std::uint32_t>(wider.size()));
+            put(10, rowsAt + headerBytes - 40); // the rows of these start in the first 64 KiB
+            put(14, headerBytes);
+            writeFile(dir.file("wider.bmp"), wider);
+            EXPECT_EQ(loadPixels(dir.file("wider.bmp"), w, h), expected) << headerBytes;
+        }
+    }
+}
+
+TEST(BadInput, BitFieldMasksThatOverlapBreakOrOverflowAreRefused) {
+    struct Bad {
+        const char *name;
+        int bitCount;
+        std::uint32_t headerBytes;
+        imgtest::BitFields masks;
+    };
+    const Bad bad[] = {
+        {"overlapping", 16, 40, {0xF800, 0x0FE0, 0x001F, 0}},
+        {"broken-run", 16, 40, {0xE800, 0x07E0, 0x001F, 0}},
+        {"past-16-bits", 16, 40, {0x1F0000, 0x07E0, 0x001F, 0}},
+        {"alpha-over-red", 32, 56, {0xFF0000, 0xFF00, 0xFF, 0xFF800000}},
+    };
+    ScratchDir dir("bitfields");
+    const std::vector<std::uint32_t> values(4 * 2, 0x1234);
+    for (const Bad &b : bad) {
+        const std::string path = dir.file(std::string(b.name) + ".bmp");
+        writeFile(path, imgtest::bitFieldBmp(4, 2, b.bitCount, b.headerBytes, BI_BITFIELDS, b.masks,
+                                             values));
+        EXPECT_EQ(LOADIMG(path), nullptr) << b.name;
+    }
+    // Masks or rows that the file does not hold in full.
+    const std::string good =
+        imgtest::bitFieldBmp(4, 2, 16, 40, BI_BITFIELDS, {0xF800, 0x07E0, 0x001F, 0}, values);
+    for (std::size_t length : {std::size_t{60}, good.size() - 1}) {
+        writeFile(dir.file("cut.bmp"), good.substr(0, length));
+        EXPECT_EQ(LOADIMG(dir.file("cut.bmp")), nullptr) << length;
+    }
+}
+
+TEST(Decode, AGifWithoutAnyColourTableShowsWithADefaultPalette) {
+    // Black and white lead the default table, so a two-colour picture
+    // shows as one.
+    ScratchDir dir("gif");
+    writeFile(dir.file("bare.gif"), imgtest::gifWithoutColourTable());
+    int w = 0, h = 0;
+    EXPECT_EQ(loadPixels(dir.file("bare.gif"), w, h), (Pixels{0xFF000000, 0xFFFFFFFF}));
+    EXPECT_EQ(w, 2);
+    EXPECT_EQ(h, 1);
 }
 
 TEST(Decode, MetafilesAreDrawnAtTheirOwnSize) {

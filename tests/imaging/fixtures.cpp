@@ -197,6 +197,69 @@ std::string gifHeaderOnly(std::uint16_t width, std::uint16_t height) {
     return s;                                            // no trailer
 }
 
+std::string bitFieldBmp(int width, int height, int bitCount, std::uint32_t headerBytes,
+                        std::uint32_t compression, BitFields masks,
+                        const std::vector<std::uint32_t> &values) {
+    const int rows = height < 0 ? -height : height;
+    const std::uint32_t stride = (static_cast<std::uint32_t>(width * bitCount) + 31) / 32 * 4;
+    const std::uint32_t maskBytes = headerBytes > 40 ? 0 : compression == 6 ? 16 : 12;
+    const std::uint32_t offBits = 14 + headerBytes + maskBytes;
+    std::string s = "BM";
+    put32(s, offBits + stride * static_cast<std::uint32_t>(rows));
+    put32(s, 0);
+    put32(s, offBits);
+    put32(s, headerBytes);
+    put32(s, static_cast<std::uint32_t>(width));
+    put32(s, static_cast<std::uint32_t>(height));
+    put16(s, 1);
+    put16(s, static_cast<std::uint32_t>(bitCount));
+    put32(s, compression);
+    put32(s, stride * static_cast<std::uint32_t>(rows));
+    for (int k = 0; k < 4; ++k)
+        put32(s, 0); // resolution, colours used and important
+    put32(s, masks.red);
+    put32(s, masks.green);
+    put32(s, masks.blue);
+    if (headerBytes >= 56 || compression == 6)
+        put32(s, masks.alpha);
+    if (headerBytes >= 108) {
+        s.resize(14 + 56);
+        put32(s, 0x73524742); // 'sRGB' colour space
+    }
+    s.resize(offBits);
+    for (int r = 0; r < rows; ++r) {
+        const int y = height < 0 ? r : rows - 1 - r;
+        std::string row;
+        for (int x = 0; x < width; ++x) {
+            const std::uint32_t v = values[static_cast<std::size_t>(y * width + x)];
+            if (bitCount == 16)
+                put16(row, v);
+            else
+                put32(row, v);
+        }
+        row.resize(stride);
+        s += row;
+    }
+    return s;
+}
+
+std::string gifWithoutColourTable() {
+    std::string s = "GIF89a";
+    put16(s, 2);
+    put16(s, 1);
+    s += std::string("\x00\x00\x00", 3); // no global table
+    s += ',';
+    put16(s, 0);
+    put16(s, 0);
+    put16(s, 2);
+    put16(s, 1);
+    s += '\0'; // no local table either
+    // Codes of 3 bits: clear, 0, 1, end.
+    s += std::string("\x02\x02\x44\x0A\x00", 5);
+    s += ';';
+    return s;
+}
+
 std::string withJpegSize(std::string jpeg, std::uint16_t width, std::uint16_t height) {
     for (std::size_t i = 2; i + 9 < jpeg.size(); ++i)
         if (static_cast<unsigned char>(jpeg[i]) == 0xFF &&

@@ -49,6 +49,19 @@ std::string placeable(const std::string &wmf, int width, int height);
 std::string pngHeaderOnly(std::uint32_t width, std::uint32_t height);
 std::string bmpHeaderOnly(std::int32_t width, std::int32_t height);
 std::string gifHeaderOnly(std::uint16_t width, std::uint16_t height);
+// A BMP of 16- or 32-bit pixels described by masks. headerBytes is 40
+// (the masks follow the header: three, or four with BI_ALPHABITFIELDS) or
+// 52, 56, 108 or 124 (the masks inside it, alpha from 56 on). `values` are
+// the raw pixel values, rows top-down; a negative height stores them so.
+struct BitFields {
+    std::uint32_t red, green, blue, alpha;
+};
+std::string bitFieldBmp(int width, int height, int bitCount, std::uint32_t headerBytes,
+                        std::uint32_t compression, BitFields masks,
+                        const std::vector<std::uint32_t> &values);
+// The smallest GIF with neither a global nor a local colour table: two
+// pixels of colour indexes 0 and 1.
+std::string gifWithoutColourTable();
 // A JPEG with its frame header's size replaced.
 std::string withJpegSize(std::string jpeg, std::uint16_t width, std::uint16_t height);
 

@@ -110,6 +110,10 @@ void mapStructure(const std::string &type, const std::string &b, std::vector<Fie
             field(at, 4);
         field(26, 2);
         field(28, 2);
+        // Bit-field masks, inside the larger headers or behind the 40-byte one.
+        if (b.size() >= 34 && (read(b, 30, 4, false) == 3 || read(b, 30, 4, false) == 6))
+            for (std::size_t at : {54, 58, 62, 66})
+                field(at, 4);
         for (std::size_t at : {14, 54, 58})
             cuts.push_back(at);
     } else if (type == "tif" && b.size() >= 8) {
@@ -336,6 +340,20 @@ std::vector<Seed> seeds() {
         FindClose(find);
     }
     out.push_back({"bmp", imgtest::bmp32Bytes(8, 6, imgtest::Pixels(48, 0x80402010))});
+    // Pixels laid out by masks, in a small header and in a large one with
+    // alpha, plain pixels behind a header with room for masks, and a GIF
+    // with no colour table at all: all are rewritten before the decoder
+    // sees them.
+    std::vector<std::uint32_t> values(48);
+    for (std::size_t i = 0; i < values.size(); ++i)
+        values[i] = static_cast<std::uint32_t>(i * 0x05030201u);
+    out.push_back({"bmp", imgtest::bitFieldBmp(8, 6, 16, 40, BI_BITFIELDS,
+                                               {0x7C00, 0x03E0, 0x001F, 0}, values)});
+    out.push_back(
+        {"bmp", imgtest::bitFieldBmp(8, -6, 32, 56, BI_BITFIELDS,
+                                     {0x3FF00000, 0x000FFC00, 0x000003FF, 0xC0000000}, values)});
+    out.push_back({"bmp", imgtest::bitFieldBmp(8, 6, 32, 52, BI_RGB, {0, 0, 0, 0}, values)});
+    out.push_back({"gif", imgtest::gifWithoutColourTable()});
     out.push_back({"emf", imgtest::emfBytes(40, 30)});
     out.push_back({"emf", richEmf()});
     out.push_back({"wmf", imgtest::wmfBytes(40, 30)});

@@ -1,4 +1,4 @@
-#include "printing/dib_layout.h"
+#include "imaging/dib_layout.h"
 
 #include <climits>
 #include <cstring>
@@ -25,7 +25,6 @@ std::optional<DibLayout> dibLayout(const void *p, SIZE_T blockSize, bool needRow
         return std::nullopt;
     DibLayout d;
     std::memcpy(&d.headerSize, p, sizeof d.headerSize);
-    DWORD compression = BI_RGB;
     DWORD imageSize = 0;
     if (d.headerSize == sizeof(BITMAPCOREHEADER)) {
         BITMAPCOREHEADER core;
@@ -50,7 +49,8 @@ std::optional<DibLayout> dibLayout(const void *p, SIZE_T blockSize, bool needRow
         if (info.biHeight == LONG_MIN)
             return std::nullopt;
         d.height = info.biHeight < 0 ? -info.biHeight : info.biHeight;
-        compression = info.biCompression;
+        d.topDown = info.biHeight < 0;
+        d.compression = info.biCompression;
         imageSize = info.biSizeImage;
     } else {
         return std::nullopt;
@@ -58,10 +58,13 @@ std::optional<DibLayout> dibLayout(const void *p, SIZE_T blockSize, bool needRow
     if (d.width <= 0 || d.height <= 0 || d.bitCount == 0)
         return std::nullopt;
 
-    // With the 40-byte header, bit-field masks follow it before any table.
+    // With the 40-byte header, bit-field masks follow it before any table:
+    // red, green and blue, and alpha too with BI_ALPHABITFIELDS.
     unsigned long long masks = 0;
-    if (d.headerSize == sizeof(BITMAPINFOHEADER) && compression == BI_BITFIELDS)
+    if (d.headerSize == sizeof(BITMAPINFOHEADER) && d.compression == BI_BITFIELDS)
         masks = 3 * sizeof(DWORD);
+    if (d.headerSize == sizeof(BITMAPINFOHEADER) && d.compression == kBiAlphaBitFields)
+        masks = 4 * sizeof(DWORD);
     d.tableOffset = static_cast<DWORD>(d.headerSize + masks);
     const unsigned long long bitsOffset =
         d.tableOffset + static_cast<unsigned long long>(d.colours) * d.entrySize;
@@ -72,10 +75,10 @@ std::optional<DibLayout> dibLayout(const void *p, SIZE_T blockSize, bool needRow
         return d;
 
     unsigned long long rowBytes = 0;
-    if (compression == BI_RGB || compression == BI_BITFIELDS) {
-        const unsigned long long stride =
-            (static_cast<unsigned long long>(d.bitCount) * d.width + 31) / 32 * 4;
-        rowBytes = stride * static_cast<unsigned long long>(d.height);
+    if (d.compression == BI_RGB || d.compression == BI_BITFIELDS ||
+        d.compression == kBiAlphaBitFields) {
+        rowBytes = dibStride(d.bitCount, static_cast<unsigned long long>(d.width)) *
+                   static_cast<unsigned long long>(d.height);
     } else {
         rowBytes = imageSize; // compressed rows: the header says how many bytes
         if (rowBytes == 0)
