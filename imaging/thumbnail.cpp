@@ -14,6 +14,10 @@
 namespace vistoro {
 namespace {
 
+// Cameras embed 160 x 120; a "thumbnail" of more than this is no thumbnail
+// and is not decoded for one.
+constexpr std::uint64_t kMostThumbnailPixels = 1024 * 1024;
+
 // The file's first bytes, and reads further on of a segment header or a
 // frame header, each a few bytes, for the walk to the photo's frame header:
 // segments such as a camera's previews may lie between it and the EXIF block.
@@ -70,6 +74,7 @@ EmbeddedThumbnail loadEmbeddedThumbnail(std::string_view cFile) {
     const auto thumbSize = jpegFrameSize(MemoryReader{thumb, exif.thumbnailBytes});
     const auto photoSize = jpegFrameSize(head);
     if (!thumbSize || !photoSize || photoSize->width == 0 || photoSize->height == 0 ||
+        std::uint64_t{thumbSize->width} * thumbSize->height > kMostThumbnailPixels ||
         !sameProportions(thumbSize->width, thumbSize->height, photoSize->width, photoSize->height))
         return {};
     EmbeddedThumbnail result;

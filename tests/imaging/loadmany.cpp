@@ -10,6 +10,7 @@
 #include "imaging/decode.h"
 #include "imaging/gdiplus_session.h"
 #include "imaging/paint.h"
+#include "imaging/thumbnail.h"
 
 #include <windows.h>
 
@@ -27,8 +28,10 @@ LONG WINAPI onFault(EXCEPTION_POINTERS *) {
     return EXCEPTION_EXECUTE_HANDLER;
 }
 
-// Decodes, measures and paints the picture, as the viewer would.
+// Decodes, measures and paints the picture, as the viewer would, after
+// the thumbnail its gallery cell may be drawn from.
 char loadOne(const std::string &file) {
+    vistoro::DELETEOBJECT(vistoro::loadEmbeddedThumbnail(file).hBitmap);
     HBITMAP h = vistoro::LOADIMG(file);
     if (!h)
         return fuzzprogress::kRefused;
