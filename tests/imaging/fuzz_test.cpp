@@ -368,6 +368,9 @@ std::vector<Seed> seeds() {
     out.push_back({"jpg", testsupport::withExif(photo, {6, false, 0, thumbnail})});
     out.push_back({"jpg", testsupport::withExif(photo, {8, true, 60})});
     out.push_back({"jpg", testsupport::withExif(photo, {5, true, 3, thumbnail})});
+    // A thumbnail of the photo's own proportions, which a gallery cell is
+    // drawn from: the photo itself.
+    out.push_back({"jpg", testsupport::withExif(photo, {6, false, 2, photo})});
     out.push_back({"tif", testsupport::rgbTiff(testsupport::quarters(12, 8), 7, true)});
     return out;
 }
