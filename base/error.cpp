@@ -217,14 +217,15 @@ void restoreUnwound(std::size_t depth) {
 }
 } // namespace
 
-bool recoveryPoint(const std::function<void()> &operation) noexcept {
-    const std::size_t depth = trail().size();
+namespace detail {
+
+std::size_t recoveryDepth() noexcept { return trail().size(); }
+
+void recoverFromCurrentException(std::size_t depth) noexcept {
     try {
-        operation();
-        return true;
+        throw;
     } catch (const AbandonOperation &) {
         unwound().clear();
-        return false;
     } catch (...) {
         try {
             restoreUnwound(depth);
@@ -236,9 +237,10 @@ bool recoveryPoint(const std::function<void()> &operation) noexcept {
         auto &frames = trail();
         if (frames.size() > depth)
             frames.resize(depth);
-        return false;
     }
 }
+
+} // namespace detail
 
 namespace {
 struct Shutdown {

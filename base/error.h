@@ -81,12 +81,30 @@ std::vector<TrailEntry> trailSnapshot();
 // How many frames the trail holds now.
 std::size_t trailDepth() noexcept;
 
+namespace detail {
+// The two ends of every recovery point: the trail's depth on entry, and the
+// handling of the exception in flight that reached it.
+std::size_t recoveryDepth() noexcept;
+void recoverFromCurrentException(std::size_t depth) noexcept;
+} // namespace detail
+
 // A recovery point: runs the callable and keeps every exception inside.
 // AbandonOperation ends the operation quietly; any other exception is turned
 // into an error object and handed to the handler, with the trail as it stood
 // where the exception was thrown (the frames the unwinding passed are put
 // back while the handler runs). Returns true when the callable ran to its end.
-bool recoveryPoint(const std::function<void()> &operation) noexcept;
+// The callable is taken as it is, with nothing allocated for it, so nothing
+// can fail before the guard stands.
+template <class Operation> bool recoveryPoint(Operation &&operation) noexcept {
+    const std::size_t depth = detail::recoveryDepth();
+    try {
+        std::forward<Operation>(operation)();
+        return true;
+    } catch (...) {
+        detail::recoverFromCurrentException(depth);
+        return false;
+    }
+}
 
 // Turns the exception in flight into an error object for the handler.
 ErrorObject errorFromCurrentException();

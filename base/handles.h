@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <objidl.h>
 
+#include <type_traits>
 #include <utility>
 
 namespace vistoro {
@@ -221,9 +222,12 @@ class CursorGuard {
 };
 
 // Runs an undo step at scope end, on every way out: for the one-off flags and
-// counters that have no guard of their own.
-//   ScopeExit unmark([&] { busy = false; });
+// counters that have no guard of their own. The step runs inside a
+// destructor, maybe while an exception unwinds, so it may not throw.
+//   ScopeExit unmark([&]() noexcept { busy = false; });
 template <class Undo> class ScopeExit {
+    static_assert(std::is_nothrow_invocable_v<Undo &>, "an undo step must be noexcept");
+
   public:
     explicit ScopeExit(Undo undo) noexcept : undo_(std::move(undo)) {}
     ScopeExit(const ScopeExit &) = delete;

@@ -53,7 +53,7 @@ struct Selection {
     BOOL runDialog() {
         pd.hDevMode = devMode.release();
         pd.hDevNames = devNames.release();
-        ScopeExit takeBack([this] {
+        ScopeExit takeBack([this]() noexcept {
             devMode.reset(std::exchange(pd.hDevMode, nullptr));
             devNames.reset(std::exchange(pd.hDevNames, nullptr));
         });

@@ -164,7 +164,7 @@ void TDialog::Activate(const TDialogActivate &a) {
 
     // Counts an Activate for as long as it runs, on every way out.
     ++g_active;
-    ScopeExit active([] { --g_active; });
+    ScopeExit active([]() noexcept { --g_active; });
     HWND owner = ownerWindow();
     nResult.reset();
     lValidating = false;
@@ -176,7 +176,7 @@ void TDialog::Activate(const TDialogActivate &a) {
         return;
     }
     if (isModal) {
-        ScopeExit hidden([this] { lVisible = false; });
+        ScopeExit hidden([this]() noexcept { lVisible = false; });
         runModal(owner);
     } else {
         runNonModal(owner);
@@ -186,7 +186,7 @@ void TDialog::Activate(const TDialogActivate &a) {
 void TDialog::runModal(HWND owner) {
     INT_PTR r;
     ++g_modalLoops;
-    ScopeExit loop([] { --g_modalLoops; });
+    ScopeExit loop([]() noexcept { --g_modalLoops; });
     DWORD lastError = 0;
     if (!cResName.empty()) {
         r = ::DialogBoxParamW(hResources, widen(cResName).c_str(), owner, dialogProc(),
@@ -285,7 +285,7 @@ bool TDialog::End(std::optional<int> result) {
     } else {
         if (bValid) {
             lValidating = true;
-            ScopeExit unmark([this] { lValidating = false; });
+            ScopeExit unmark([this]() noexcept { lValidating = false; });
             if (isFalse(bValid(*this)))
                 return false;
         }
@@ -385,7 +385,7 @@ void TDialog::Display() {
         PaintScope paint(hWnd);
         hDC = paint.dc();
         cPS = paint.info();
-        ScopeExit clear([this] { hDC = nullptr; });
+        ScopeExit clear([this]() noexcept { hDC = nullptr; });
         if (bPainted)
             bPainted(hDC, cPS, *this);
     }

@@ -110,7 +110,7 @@ void TButton::Click() {
     if (lProcessing)
         return;
     lProcessing = true;
-    ScopeExit unmark([this] { lProcessing = false; });
+    ScopeExit unmark([this]() noexcept { lProcessing = false; });
     if (bWhen && isFalse(bWhen(*this)))
         return;
     TDialog *d = dialog();

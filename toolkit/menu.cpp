@@ -119,7 +119,7 @@ void TMenu::Activate(int nRow, int nCol, TWindow &owner, bool lDestroy) {
         owner.oPopup->destroyPlatformMenu();
     owner.oPopup = this;
     // Clears the tracking state and the menu on every way out.
-    ScopeExit done([this, &owner, lDestroy] {
+    ScopeExit done([this, &owner, lDestroy]() noexcept {
         if (lDestroy) {
             if (owner.oPopup == this)
                 owner.oPopup = nullptr;

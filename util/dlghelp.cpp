@@ -77,7 +77,7 @@ bool VALID(TDialog &oDlg, bool lAsk) {
     if (g_validRunning)
         return false;
     g_validRunning = true;
-    ScopeExit unmark([] { g_validRunning = false; });
+    ScopeExit unmark([]() noexcept { g_validRunning = false; });
     if (isCancelIntent(oDlg.Cargo)) {
         if (!lAsk || !oDlg.lModify)
             return true;

@@ -259,7 +259,7 @@ void DRAWGLR(TDialog &oDlg, const ImageList &aFiles, HDC hDC) {
     }
     if (cells.painted() == 0 && !tellingNothing) {
         tellingNothing = true;
-        ScopeExit told([] { tellingNothing = false; });
+        ScopeExit told([]() noexcept { tellingNothing = false; });
         POPMSG(kNoImageFound, 1, kViewerCaption);
         oDlg.End();
     }

@@ -155,7 +155,7 @@ std::optional<bool> CHANGEIMG(TDialog &oDlg, ViewerState &st, int nKey) {
     if (commandRunning)
         return false; // refused, not queued
     commandRunning = true;
-    ScopeExit idle([] { commandRunning = false; });
+    ScopeExit idle([]() noexcept { commandRunning = false; });
 
     const ViewerCommand command = commandForKey(nKey);
     if (command == ViewerCommand::Zoom) {

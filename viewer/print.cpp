@@ -15,7 +15,7 @@ void PRINT(const std::string &cFile, const ImageSize &aSize, HBITMAP hTurned) {
     else
         PRNLANDSCAPE();
     // The orientation comes back on every way out, also when the job fails.
-    ScopeExit restore([nOld] { nOld == kPortrait ? PRNPORTRAIT() : PRNLANDSCAPE(); });
+    ScopeExit restore([nOld]() noexcept { nOld == kPortrait ? PRNPORTRAIT() : PRNLANDSCAPE(); });
 
     TPrinter oPrn({.cDocument = cFile, .lPreview = false, .lNoPrint = false});
     oPrn.StartPage();

@@ -80,7 +80,7 @@ TEST_F(Owners, PlatformObjectsAndStateComeBackOnEveryWayOut) {
         ASSERT_TRUE(bitmap && brush);
         SelectGuard selected(dc.get(), bitmap.get());
         StretchModeGuard mode(dc.get(), HALFTONE);
-        ScopeExit undo([&] { ++undone; });
+        ScopeExit undo([&]() noexcept { ++undone; });
         EXPECT_EQ(::GetStretchBltMode(dc.get()), HALFTONE);
         EXPECT_EQ(::GetCurrentObject(dc.get(), OBJ_BITMAP), bitmap.get());
         throw std::runtime_error("abandoned");
