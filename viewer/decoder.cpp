@@ -142,14 +142,19 @@ bool BackgroundDecoder::pending(Ticket ticket) const noexcept {
 
 void BackgroundDecoder::waitFor(Ticket ticket, const std::function<bool()> &giveUp) {
     while (pending(ticket) && inbox_ && !(giveUp && giveUp())) {
+        // In the order the thread's own loop takes them: deliveries, keys,
+        // then paints, which come only once nothing else waits.
         MSG msg;
-        if (::PeekMessageW(&msg, inbox_, kDelivered, kDelivered, PM_REMOVE) ||
-            ::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT)) {
+        if (::PeekMessageW(&msg, inbox_, kDelivered, kDelivered, PM_REMOVE)) {
             ::DispatchMessageW(&msg);
             continue;
         }
         if (::PeekMessageW(&msg, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
             ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+            continue;
+        }
+        if (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT)) {
             ::DispatchMessageW(&msg);
             continue;
         }

@@ -1,6 +1,7 @@
 #include "base/handles.h"
 
 #include <gtest/gtest.h>
+#include <gtest/gtest-spi.h>
 
 #include "support/test_support.h"
 
@@ -89,4 +90,12 @@ TEST_F(Owners, PlatformObjectsAndStateComeBackOnEveryWayOut) {
     EXPECT_EQ(undone, 1);
     EXPECT_EQ(::GetStretchBltMode(dc.get()), modeBefore);
     EXPECT_EQ(testsupport::countGdiObjects(), objectsBefore);
+}
+
+// Every leak check counts GDI objects; a count that sees no new object would
+// let every leak pass, so the count checks itself each time.
+TEST(GdiObjectCount, SeesANewObjectOrFailsTheTest) {
+    EXPECT_GT(testsupport::countGdiObjects(), 0);
+    EXPECT_NONFATAL_FAILURE(testsupport::countGdiObjectsWith([] { return 0; }),
+                            "does not see a new brush");
 }

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,8 +29,12 @@ std::string readFile(const std::string &path);
 bool fileExists(const std::string &path);
 void removeTree(const std::string &path);
 
-// Live GDI objects of this process: handles whose object type is known.
+// Live GDI objects of this process. The count proves itself each time: a
+// brush made while it counts must raise it by one, or the test fails (a
+// count that sees nothing would let every leak pass).
 int countGdiObjects();
+// The same over another way of counting, for the proof's own test.
+int countGdiObjectsWith(const std::function<int()> &count);
 
 // A stand-in for the notices' message box: records "text|title" in
 // shownBoxes() and answers OK.

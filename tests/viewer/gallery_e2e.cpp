@@ -175,11 +175,12 @@ TEST_F(GalleryE2E, LargePicturesFillWhileTheWindowKeepsAnsweringAndEscClosesIt) 
             ASSERT_TRUE(CopyFileA(dir.file("p0" + std::to_string(i % kScenes) + ".jpg").c_str(),
                                   dir.file(name).c_str(), FALSE));
     }
-    double decode = 0; // the slowest of a few
+    double decode = 0, fastest = 1e9; // the slowest and the fastest of a few
     for (int i = 0; i < kScenes; ++i) {
         const double t = nowMs();
         vistoro::UniqueBitmap bmp(vistoro::LOADIMG(dir.file("p0" + std::to_string(i) + ".jpg")));
         decode = std::max(decode, nowMs() - t);
+        fastest = std::min(fastest, nowMs() - t);
         ASSERT_TRUE(bmp);
     }
     const double bound = 2 * decode + 250; // one decode, doubled, and the machine's slack
@@ -205,8 +206,12 @@ TEST_F(GalleryE2E, LargePicturesFillWhileTheWindowKeepsAnsweringAndEscClosesIt) 
         Sleep(20); // probes spread over the fill, not a wait for an effect
     }
     EXPECT_LT(slowest, bound) << "the window went unanswered; one decode is " << decode;
+    // However fast the machine, two workers take half the files' decodes
+    // to fill the grid; well inside that it is still filling.
     const auto [lastX, lastY] = gallerytest::cellOf(kFiles - 1);
-    EXPECT_EQ(at(lastX + 32, lastY + 32), background) << "the fill ended before Esc";
+    if (nowMs() - shown < kFiles * fastest / 6) {
+        EXPECT_EQ(at(lastX + 32, lastY + 32), background) << "the fill ended before Esc";
+    }
 
     const double esc = nowMs();
     postKey(g, VK_ESCAPE);
