@@ -85,6 +85,35 @@ void CALLBACK tick(HWND, UINT, UINT_PTR, DWORD) {
     PostMessageA(holder, WM_KEYUP, VK_DOWN, 1 | scan | (3u << 30));
 }
 
+// Wraps the window's key and paint hooks to time each key to its paint.
+void timeKeysAndPaints(TDialog &d) {
+    run.dlg = &d;
+    TControl *holder = CTL(d, 1);
+    KeyHook inner = holder->bKeyDown;
+    holder->bKeyDown = [inner](int k, int f, TWindow &w) {
+        run.inCommand = true;
+        if (run.waiting)
+            run.hookAt = nowMs();
+        HookResult r = inner(k, f, w);
+        run.inCommand = false;
+        return r;
+    };
+    PaintHook paint = d.bPainted;
+    d.bPainted = [paint](HDC dc, const PAINTSTRUCT &ps, TWindow &w) {
+        const double t0 = nowMs();
+        paint(dc, ps, w);
+        const double t1 = nowMs();
+        if (run.waiting) {
+            run.keyToPaint.push_back(t1 - run.sentAt);
+            run.paintOnly.push_back(t1 - t0);
+            run.keyToHook.push_back(run.hookAt - run.sentAt);
+            run.hookToPaint.push_back(t0 - run.hookAt);
+            run.waiting = false;
+            run.lastPaintAt = t1;
+        }
+    };
+}
+
 void benchKeys(const std::vector<std::string> &files) {
     ViewerState st;
     std::string first = files.front();
@@ -96,33 +125,7 @@ void benchKeys(const std::vector<std::string> &files) {
     run.left = static_cast<int>(files.size()) - 1;
     run.files = &files;
     UINT_PTR timer = SetTimer(nullptr, 0, 1, tick);
-    openViewingWindow(st, [](TDialog &d) {
-        run.dlg = &d;
-        TControl *holder = CTL(d, 1);
-        KeyHook inner = holder->bKeyDown;
-        holder->bKeyDown = [inner](int k, int f, TWindow &w) {
-            run.inCommand = true;
-            if (run.waiting)
-                run.hookAt = nowMs();
-            HookResult r = inner(k, f, w);
-            run.inCommand = false;
-            return r;
-        };
-        PaintHook paint = d.bPainted;
-        d.bPainted = [paint](HDC dc, const PAINTSTRUCT &ps, TWindow &w) {
-            const double t0 = nowMs();
-            paint(dc, ps, w);
-            const double t1 = nowMs();
-            if (run.waiting) {
-                run.keyToPaint.push_back(t1 - run.sentAt);
-                run.paintOnly.push_back(t1 - t0);
-                run.keyToHook.push_back(run.hookAt - run.sentAt);
-                run.hookToPaint.push_back(t0 - run.hookAt);
-                run.waiting = false;
-                run.lastPaintAt = t1;
-            }
-        };
-    });
+    openViewingWindow(st, timeKeysAndPaints);
     KillTimer(nullptr, timer);
     run.dlg = nullptr;
 
@@ -239,29 +242,9 @@ void benchPace(const std::vector<std::string> &files, double paceMs) {
     run.paceMs = paceMs;
     UINT_PTR timer = SetTimer(nullptr, 0, 1, tick);
     openViewingWindow(st, [&pinger](TDialog &d) {
-        run.dlg = &d;
+        timeKeysAndPaints(d);
         run.lastPaintAt = nowMs();
         pinger.aimAt(d.hWnd);
-        TControl *holder = CTL(d, 1);
-        KeyHook inner = holder->bKeyDown;
-        holder->bKeyDown = [inner](int k, int f, TWindow &w) {
-            run.inCommand = true;
-            HookResult r = inner(k, f, w);
-            run.inCommand = false;
-            return r;
-        };
-        PaintHook paint = d.bPainted;
-        d.bPainted = [paint](HDC dc, const PAINTSTRUCT &ps, TWindow &w) {
-            const double t0 = nowMs();
-            paint(dc, ps, w);
-            const double t1 = nowMs();
-            if (run.waiting) {
-                run.keyToPaint.push_back(t1 - run.sentAt);
-                run.paintOnly.push_back(t1 - t0);
-                run.waiting = false;
-                run.lastPaintAt = t1;
-            }
-        };
     });
     KillTimer(nullptr, timer);
     run.dlg = nullptr;
