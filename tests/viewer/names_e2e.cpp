@@ -3,7 +3,8 @@
 // version 1903) run it: the process code page is the user's, 1252 here.
 // Japanese and mixed Greek and Cyrillic names, in a Cyrillic folder, go
 // through start-up, the title, navigation, the open-file dialog and
-// printing. Titles are read and typed with wide calls.
+// printing.
+#include "base/text.h"
 #include "harness/harness.h"
 #include "support/test_support.h"
 
@@ -20,42 +21,13 @@ namespace {
 
 const std::string kExe = testsupport::hostPath(VISTORO_USERCP_EXE);
 
-std::wstring wide(const std::string &utf8) {
-    const int n =
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring w(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), w.data(), n);
-    return w;
-}
-
 std::string utf8(const std::wstring &w) {
-    const int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0,
-                                      nullptr, nullptr);
-    std::string s(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr,
-                        nullptr);
-    return s;
+    return vistoro::narrowUtf8(w);
 }
 
-std::wstring wideTitle(HWND wnd) {
-    wchar_t buf[1024] = {};
-    SendMessageTimeoutW(wnd, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG,
-                        2000, nullptr);
-    return buf;
-}
-
-// The process's dialog-class window with this title, waited for.
-HWND waitTitled(const Process &p, const std::wstring &wanted, Millis wait = Millis{10000}) {
-    HWND hit = nullptr;
-    waitUntil(
-        [&] {
-            for (HWND w : windowsOf(p.pid(), "#32770"))
-                if (wideTitle(w) == wanted)
-                    hit = w;
-            return hit != nullptr;
-        },
-        wait);
-    return hit;
+// The process's window with this title, waited for.
+HWND waitTitled(const Process &p, const std::wstring &wanted) {
+    return waitWindow(p.pid(), "#32770", utf8(wanted), Millis{10000});
 }
 
 // What the first visible window of the process shows, for a failure message.
@@ -63,8 +35,7 @@ std::string firstWindowTitle(const Process &p) {
     const std::vector<HWND> shown = windowsOf(p.pid());
     if (shown.empty())
         return "no window";
-    const HWND text = GetDlgItem(shown.front(), 0xFFFF); // a notice's text
-    return utf8(wideTitle(shown.front())) + (text ? ": " + utf8(wideTitle(text)) : "");
+    return title(shown.front()) + ": " + messageBoxText(shown.front());
 }
 
 // A short folder at the root of C:, so that the printed document's name,
@@ -93,7 +64,7 @@ class Probe {
     explicit Probe(const std::wstring &out) : out_(out) {
         DeleteFileW(out_.c_str());
         SetEnvironmentVariableW(L"VISTORO_PROBE_OUT", out_.c_str()); // the program inherits it
-        library_ = LoadLibraryW(wide(testsupport::hostPath(VISTORO_NAMES_PROBE)).c_str());
+        library_ = LoadLibraryW(vistoro::widen(testsupport::hostPath(VISTORO_NAMES_PROBE)).c_str());
     }
     ~Probe() {
         if (hook_)
@@ -228,11 +199,11 @@ TEST_F(NamesE2E, BareNameInTheCurrentFolderStartsThenStepsWithItsTitle) {
     ASSERT_TRUE(w) << "not shown by its name; the program shows " << firstWindowTitle(p);
     ASSERT_TRUE(waitPainted(w)); // keys before the first paint are dropped
     typeKey(w, VK_HOME);
-    EXPECT_TRUE(waitTitled(p, caption(shown(kLatin)))) << utf8(wideTitle(w));
+    EXPECT_TRUE(waitTitled(p, caption(shown(kLatin)))) << title(w);
     typeKey(w, VK_DOWN);
-    EXPECT_TRUE(waitTitled(p, caption(shown(kGreekCyrillicLower)))) << utf8(wideTitle(w));
+    EXPECT_TRUE(waitTitled(p, caption(shown(kGreekCyrillicLower)))) << title(w);
     typeKey(w, VK_END);
-    EXPECT_TRUE(waitTitled(p, caption(shown(kJapanese)))) << utf8(wideTitle(w));
+    EXPECT_TRUE(waitTitled(p, caption(shown(kJapanese)))) << title(w);
     typeKey(w, VK_ESCAPE);
     EXPECT_EQ(p.waitExit(), 0u);
 }
@@ -244,8 +215,7 @@ TEST_F(NamesE2E, NameTypedIntoTheOpenFileDialogIsShown) {
 
     HWND dlg = waitTitled(p, L"Open an image file");
     ASSERT_TRUE(dlg) << "no open-file dialog; the program shows " << firstWindowTitle(p);
-    SetDlgItemTextW(dlg, 0x47C, folder.file(kGreekCyrillic).c_str());
-    PostMessageW(dlg, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    openDialogChoose(dlg, utf8(folder.file(kGreekCyrillic)));
     HWND w = waitTitled(p, caption(shown(kGreekCyrillicLower)));
     ASSERT_TRUE(w) << "not shown by its name; the program shows " << firstWindowTitle(p);
     ASSERT_TRUE(waitPainted(w));
