@@ -6,6 +6,9 @@
 // outside. Each report is a line of UTF-8 appended to the file that
 // VISTORO_PROBE_OUT names: "acp=1252", "job=<document name>",
 // "title=<window title>".
+#include "base/handles.h"
+#include "base/text.h"
+
 #include <windows.h>
 #include <winspool.h>
 
@@ -19,19 +22,13 @@ void report(const std::wstring &line) {
     const DWORD n = GetEnvironmentVariableW(L"VISTORO_PROBE_OUT", path, MAX_PATH);
     if (n == 0 || n >= MAX_PATH)
         return;
-    const std::wstring text = line + L"\n";
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
-                                         nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), utf8.data(), size,
-                        nullptr, nullptr);
-    const HANDLE file = CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return;
+    const std::string utf8 = vistoro::narrowUtf8(line + L"\n");
+    const vistoro::UniqueFile file(CreateFileW(path, FILE_APPEND_DATA,
+                                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;
-    WriteFile(file, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
-    CloseHandle(file);
+    if (file)
+        WriteFile(file.get(), utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
 }
 
 void reportJob(HANDLE printer, DWORD id) {
@@ -46,13 +43,20 @@ void reportJob(HANDLE printer, DWORD id) {
     }
 }
 
+void closePrinter(HANDLE printer) noexcept {
+    ClosePrinter(printer);
+}
+using UniquePrinter = vistoro::UniqueHandle<HANDLE, vistoro::NullTraits<HANDLE, closePrinter>>;
+
 // The open jobs of the default printer, the one the viewer prints on.
 void reportJobs() {
     wchar_t name[256];
     DWORD size = 256;
-    HANDLE printer = nullptr;
-    if (!GetDefaultPrinterW(name, &size) || !OpenPrinterW(name, &printer, nullptr))
+    HANDLE opened = nullptr;
+    if (!GetDefaultPrinterW(name, &size) || !OpenPrinterW(name, &opened, nullptr))
         return;
+    const UniquePrinter owner(opened);
+    const HANDLE printer = owner.get();
     DWORD need = 0, count = 0;
     EnumJobsW(printer, 0, 1000, 1, nullptr, 0, &need, &count);
     std::vector<BYTE> buffer(need);
@@ -65,28 +69,35 @@ void reportJobs() {
         for (DWORD id = 1; id <= 64; ++id)
             reportJob(printer, id);
     }
-    ClosePrinter(printer);
+}
+
+// What the hook looks at: the code page at the first message it sees, the
+// open jobs whenever a dialog starts (the print job's progress dialog is
+// made once its document has started), and the title of a top-level window
+// when it is set.
+void observe(const CWPSTRUCT &message) {
+    static bool toldCodePage = false;
+    if (!toldCodePage) {
+        toldCodePage = true;
+        report(L"acp=" + std::to_wstring(GetACP()));
+    }
+    if (message.message == WM_INITDIALOG)
+        reportJobs();
+    if (message.message == WM_SETTEXT && message.lParam &&
+        !(GetWindowLongW(message.hwnd, GWL_STYLE) & WS_CHILD))
+        report(std::wstring(L"title=") + reinterpret_cast<const wchar_t *>(message.lParam));
 }
 
 } // namespace
 
-// A WH_CALLWNDPROC hook: the code page at the first message it sees, the
-// open jobs whenever a dialog starts (the print job's progress dialog is
-// made once its document has started), and the title of a top-level window
-// when it is set.
+// A WH_CALLWNDPROC hook.
 extern "C" __declspec(dllexport) LRESULT CALLBACK probeHook(int code, WPARAM wp, LPARAM lp) {
-    static bool toldCodePage = false;
     if (code == HC_ACTION) {
-        if (!toldCodePage) {
-            toldCodePage = true;
-            report(L"acp=" + std::to_wstring(GetACP()));
+        try {
+            observe(*reinterpret_cast<const CWPSTRUCT *>(lp));
+        } catch (...) {
+            // Nothing may leave a hook; a lost report shows as a failed test.
         }
-        const auto *message = reinterpret_cast<const CWPSTRUCT *>(lp);
-        if (message->message == WM_INITDIALOG)
-            reportJobs();
-        if (message->message == WM_SETTEXT && message->lParam &&
-            !(GetWindowLongW(message->hwnd, GWL_STYLE) & WS_CHILD))
-            report(std::wstring(L"title=") + reinterpret_cast<const wchar_t *>(message->lParam));
     }
     return CallNextHookEx(nullptr, code, wp, lp);
 }
