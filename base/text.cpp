@@ -5,43 +5,29 @@
 namespace vistoro {
 namespace {
 
-bool isUtf8CodePage() noexcept { return ::GetACP() == CP_UTF8; }
-
 std::wstring toWide(std::string_view s, UINT cp) {
     if (s.empty())
         return {};
-    int n = ::MultiByteToWideChar(cp, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
+    // Precomposed characters, as the ANSI reading of a name asks for.
+    const DWORD flags = cp == CP_UTF8 ? 0 : MB_PRECOMPOSED;
+    int n = ::MultiByteToWideChar(cp, flags, s.data(), static_cast<int>(s.size()), nullptr, 0);
     std::wstring w(static_cast<std::size_t>(n), L'\0');
-    ::MultiByteToWideChar(cp, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
+    ::MultiByteToWideChar(cp, flags, s.data(), static_cast<int>(s.size()), w.data(), n);
     return w;
 }
 
-std::string toNarrow(std::wstring_view w, UINT cp) {
-    if (w.empty())
-        return {};
-    int n = ::WideCharToMultiByte(cp, 0, w.data(), static_cast<int>(w.size()), nullptr, 0,
-                                  nullptr, nullptr);
-    std::string s(static_cast<std::size_t>(n), '\0');
-    ::WideCharToMultiByte(cp, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr,
-                          nullptr);
-    return s;
-}
-
-// Maps one well-formed sequence (or, on a single-byte code page, one byte)
-// through the platform's case tables.
-std::string mapCase(std::string_view piece, bool upper, UINT cp) {
-    std::wstring w = toWide(piece, cp);
+// Maps one well-formed sequence through the platform's case tables.
+std::string mapCase(std::string_view piece, bool upper) {
+    std::wstring w = toWide(piece, CP_UTF8);
     if (upper)
         ::CharUpperBuffW(w.data(), static_cast<DWORD>(w.size()));
     else
         ::CharLowerBuffW(w.data(), static_cast<DWORD>(w.size()));
-    std::string out = toNarrow(w, cp);
+    std::string out = narrowUtf8(w);
     return out.empty() ? std::string(piece) : out;
 }
 
 std::string changeCase(std::string_view s, bool upper) {
-    const bool utf8 = isUtf8CodePage();
-    const UINT cp = utf8 ? CP_UTF8 : CP_ACP;
     std::string out;
     out.reserve(s.size());
     for (std::size_t i = 0; i < s.size();) {
@@ -55,12 +41,12 @@ std::string changeCase(std::string_view s, bool upper) {
             ++i;
             continue;
         }
-        std::size_t len = utf8 ? utf8SequenceAt(s, i) : 1;
+        std::size_t len = utf8SequenceAt(s, i);
         if (len == 0) { // a stray byte: kept as it is
             out += s[i++];
             continue;
         }
-        out += mapCase(s.substr(i, len), upper, cp);
+        out += mapCase(s.substr(i, len), upper);
         i += len;
     }
     return out;
@@ -131,28 +117,23 @@ std::string upperText(std::string_view s) { return changeCase(s, true); }
 
 namespace {
 // Bytes of the character at s[i]: a whole sequence, or one stray byte.
-std::size_t charLengthAt(std::string_view s, std::size_t i, bool utf8) {
-    if (utf8) {
-        std::size_t len = utf8SequenceAt(s, i);
-        return len ? len : 1;
-    }
-    return ::IsDBCSLeadByte(static_cast<BYTE>(s[i])) && i + 1 < s.size() ? 2 : 1;
+std::size_t charLengthAt(std::string_view s, std::size_t i) {
+    std::size_t len = utf8SequenceAt(s, i);
+    return len ? len : 1;
 }
 } // namespace
 
 std::string leftChars(std::string_view s, std::size_t n) {
-    const bool utf8 = isUtf8CodePage();
     std::size_t i = 0;
     for (std::size_t count = 0; i < s.size() && count < n; ++count)
-        i += charLengthAt(s, i, utf8);
+        i += charLengthAt(s, i);
     return std::string(s.substr(0, i));
 }
 
 std::size_t charCount(std::string_view s) {
-    const bool utf8 = isUtf8CodePage();
     std::size_t count = 0;
     for (std::size_t i = 0; i < s.size(); ++count)
-        i += charLengthAt(s, i, utf8);
+        i += charLengthAt(s, i);
     return count;
 }
 
@@ -162,7 +143,15 @@ std::wstring widen(std::string_view s) {
     return toWide(s, CP_ACP);
 }
 
-std::string narrowUtf8(std::wstring_view w) { return toNarrow(w, CP_UTF8); }
-std::string narrowAcp(std::wstring_view w) { return toNarrow(w, CP_ACP); }
+std::string narrowUtf8(std::wstring_view w) {
+    if (w.empty())
+        return {};
+    int n = ::WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0,
+                                  nullptr, nullptr);
+    std::string s(static_cast<std::size_t>(n), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr,
+                          nullptr);
+    return s;
+}
 
 } // namespace vistoro

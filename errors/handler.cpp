@@ -36,10 +36,10 @@ std::optional<int> popup(const std::string &cMsg, int nType) {
 std::string programPath() {
     if (ports().programPath)
         return ports().programPath();
-    std::vector<char> buf(32768);
-    const DWORD n = ::GetModuleFileNameA(::GetModuleHandleA(nullptr), buf.data(),
+    std::vector<wchar_t> buf(32768);
+    const DWORD n = ::GetModuleFileNameW(::GetModuleHandleW(nullptr), buf.data(),
                                          static_cast<DWORD>(buf.size()));
-    return std::string(buf.data(), n < buf.size() ? n : 0);
+    return narrowUtf8(std::wstring_view(buf.data(), n < buf.size() ? n : 0));
 }
 
 void openAddress(const std::string &address) {
@@ -48,7 +48,7 @@ void openAddress(const std::string &address) {
         return;
     }
     // A mail program that cannot be started is not reported.
-    ::ShellExecuteA(nullptr, nullptr, address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    ::ShellExecuteW(nullptr, nullptr, widen(address).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 [[noreturn]] void quit(unsigned exitCode) {

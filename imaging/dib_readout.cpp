@@ -30,7 +30,7 @@ PackedDib packedDibFromBitmap(HBITMAP hBitmap, HPALETTE hPalette) {
     if (!hBitmap)
         return {};
     BITMAP bm{};
-    if (::GetObjectA(hBitmap, sizeof bm, &bm) != sizeof bm)
+    if (::GetObjectW(hBitmap, sizeof bm, &bm) != sizeof bm)
         return {};
     const auto bitCount = static_cast<WORD>(bm.bmPlanes * bm.bmBitsPixel);
     BITMAPINFOHEADER header{};

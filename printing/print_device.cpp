@@ -9,11 +9,12 @@ namespace vistoro {
 
 int STARTDOC(HDC hDC, const std::string &cDocument, const std::optional<std::string> &cOutput) {
     // Cut by characters, so that a multi-byte name is never split.
-    const std::string name = leftChars(cDocument, kMaxDocumentName);
-    DOCINFOA di{};
+    const std::wstring name = widen(leftChars(cDocument, kMaxDocumentName));
+    const std::wstring output = cOutput ? widen(*cOutput) : std::wstring();
+    DOCINFOW di{};
     di.cbSize = sizeof di;
     di.lpszDocName = name.c_str();
-    di.lpszOutput = cOutput ? cOutput->c_str() : nullptr;
+    di.lpszOutput = cOutput ? output.c_str() : nullptr;
     return printerCalls().startDoc(hDC, di);
 }
 
@@ -32,7 +33,7 @@ std::array<int, 2> PRNOFFSET(HDC hDC) {
 }
 
 UniqueMetafileDC CREATEMETAFILE(const std::string &cFile) {
-    return UniqueMetafileDC(::CreateMetaFileA(cFile.c_str()));
+    return UniqueMetafileDC(::CreateMetaFileW(widen(cFile).c_str()));
 }
 
 UniqueMetafile CLOSEMETAFILE(UniqueMetafileDC hDC) {
@@ -51,11 +52,12 @@ bool ENABLEWINDOW(HWND hWnd, bool lEnable) {
 
 std::string GETPROFSTRING(const std::string &cSection, const std::optional<std::string> &cEntry,
                           const std::string &cDefault) {
-    std::vector<char> buffer(16383, '\0');
-    const DWORD n =
-        ::GetProfileStringA(cSection.c_str(), cEntry ? cEntry->c_str() : nullptr, cDefault.c_str(),
-                            buffer.data(), static_cast<DWORD>(buffer.size()));
-    return std::string(buffer.data(), n);
+    const std::wstring section = widen(cSection), entry = cEntry ? widen(*cEntry) : std::wstring();
+    std::vector<wchar_t> buffer(16383, L'\0');
+    const DWORD n = ::GetProfileStringW(section.c_str(), cEntry ? entry.c_str() : nullptr,
+                                        widen(cDefault).c_str(), buffer.data(),
+                                        static_cast<DWORD>(buffer.size()));
+    return narrowUtf8(std::wstring_view(buffer.data(), n));
 }
 
 } // namespace vistoro

@@ -10,12 +10,12 @@
 namespace vistoro {
 
 struct PrinterCalls {
-    std::function<HDC(const char *driver, const char *device, const char *port,
-                      const DEVMODEA *mode)>
-        createDC = [](const char *driver, const char *device, const char *port,
-                      const DEVMODEA *mode) { return ::CreateDCA(driver, device, port, mode); };
-    std::function<int(HDC, const DOCINFOA &)> startDoc = [](HDC dc, const DOCINFOA &di) {
-        return ::StartDocA(dc, &di);
+    std::function<HDC(const wchar_t *driver, const wchar_t *device, const wchar_t *port,
+                      const DEVMODEW *mode)>
+        createDC = [](const wchar_t *driver, const wchar_t *device, const wchar_t *port,
+                      const DEVMODEW *mode) { return ::CreateDCW(driver, device, port, mode); };
+    std::function<int(HDC, const DOCINFOW &)> startDoc = [](HDC dc, const DOCINFOW &di) {
+        return ::StartDocW(dc, &di);
     };
     std::function<int(HDC)> startPage = [](HDC dc) { return ::StartPage(dc); };
     std::function<int(HDC)> endPage = [](HDC dc) { return ::EndPage(dc); };

@@ -1,10 +1,12 @@
 #include "printing/printer_setup.h"
 
+#include "base/text.h"
 #include "printing/printer_calls.h"
 #include "util/late_bound.h"
 
 #include <cstddef>
 #include <cstring>
+#include <cwchar>
 #include <utility>
 
 namespace vistoro {
@@ -13,11 +15,11 @@ namespace {
 
 detail::PrintDialogCall printDialogCall = nullptr;
 
-BOOL callPrintDialog(PRINTDLGA &pd) {
+BOOL callPrintDialog(PRINTDLGW &pd) {
     if (printDialogCall)
         return printDialogCall(&pd);
-    using DialogCall = decltype(&::PrintDlgA);
-    static const DialogCall dialog = lateBound<DialogCall>(L"comdlg32.dll", "PrintDlgA");
+    using DialogCall = decltype(&::PrintDlgW);
+    static const DialogCall dialog = lateBound<DialogCall>(L"comdlg32.dll", "PrintDlgW");
     return dialog ? dialog(&pd) : FALSE;
 }
 
@@ -25,7 +27,7 @@ BOOL callPrintDialog(PRINTDLGA &pd) {
 // device-mode and device-names blocks live until the program ends, lent to
 // the dialog's record only for the length of a dialog call.
 struct Selection {
-    PRINTDLGA pd{};
+    PRINTDLGW pd{};
     UniqueGlobal devMode;
     UniqueGlobal devNames;
 
@@ -70,14 +72,14 @@ Selection &selection() {
 class DevModeLock {
   public:
     explicit DevModeLock(HGLOBAL h) noexcept : lock_(h) {
-        if (lock_.get() && ::GlobalSize(h) >= offsetof(DEVMODEA, dmOrientation) + sizeof(short))
-            dm_ = static_cast<DEVMODEA *>(lock_.get());
+        if (lock_.get() && ::GlobalSize(h) >= offsetof(DEVMODEW, dmOrientation) + sizeof(short))
+            dm_ = static_cast<DEVMODEW *>(lock_.get());
     }
-    DEVMODEA *get() const noexcept { return dm_; }
+    DEVMODEW *get() const noexcept { return dm_; }
 
   private:
     GlobalLockGuard lock_;
-    DEVMODEA *dm_ = nullptr;
+    DEVMODEW *dm_ = nullptr;
 };
 
 bool setOrientation(short value) {
@@ -91,12 +93,14 @@ bool setOrientation(short value) {
     return true;
 }
 
-// One name of a locked DEVNAMES block, kept within the block.
+// One name of a locked DEVNAMES block, kept within the block; its offset
+// counts characters.
 std::string devName(const void *names, SIZE_T size, WORD offset) {
-    if (offset >= size)
+    const SIZE_T chars = size / sizeof(wchar_t);
+    if (offset >= chars)
         return {};
-    const char *text = static_cast<const char *>(names) + offset;
-    return std::string(text, ::strnlen(text, size - offset));
+    const wchar_t *text = static_cast<const wchar_t *>(names) + offset;
+    return narrowUtf8(std::wstring_view(text, ::wcsnlen(text, chars - offset)));
 }
 
 struct DeviceNames {
@@ -156,9 +160,10 @@ UniqueDC contextWithSelectionMode(const Selection &s, const std::string &driver,
         if (!mode->get())
             return {};
     }
+    const std::wstring wdriver = widen(driver), wdevice = widen(device), wport = widen(port);
     return UniqueDC(printerCalls().createDC(
-        driver.c_str(), device.c_str(), port.empty() ? nullptr : port.c_str(),
-        mode ? static_cast<const DEVMODEA *>(mode->get()) : nullptr));
+        wdriver.c_str(), wdevice.c_str(), wport.empty() ? nullptr : wport.c_str(),
+        mode ? static_cast<const DEVMODEW *>(mode->get()) : nullptr));
 }
 } // namespace
 

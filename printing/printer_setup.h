@@ -48,8 +48,8 @@ UniqueDC PRINTERDCFROMNAME(const std::string &cDriver, const std::string &cDevic
 
 namespace detail {
 // The platform's print dialog call, replaceable by tests before the first
-// use (for a machine without printers); nullptr restores PrintDlgA.
-using PrintDialogCall = BOOL(WINAPI *)(LPPRINTDLGA);
+// use (for a machine without printers); nullptr restores PrintDlgW.
+using PrintDialogCall = BOOL(WINAPI *)(LPPRINTDLGW);
 void setPrintDialogCall(PrintDialogCall call) noexcept;
 } // namespace detail
 

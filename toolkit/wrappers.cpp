@@ -80,15 +80,17 @@ Point CLIENTTOSCREEN(HWND wnd, Point &point) {
 }
 
 LONG_PTR SETCLASSLONG(HWND wnd, int index, LONG_PTR value) {
-    return static_cast<LONG_PTR>(::SetClassLongPtrA(wnd, index, value));
+    return static_cast<LONG_PTR>(::SetClassLongPtrW(wnd, index, value));
 }
 
-HICON LOADICON(HINSTANCE instance, const char *name) { return ::LoadIconA(instance, name); }
+HICON LOADICON(HINSTANCE instance, const char *name) {
+    return ::LoadIconW(instance, widen(name).c_str());
+}
 HICON LOADICON(HINSTANCE instance, int id) {
-    return ::LoadIconA(instance, MAKEINTRESOURCEA(id));
+    return ::LoadIconW(instance, MAKEINTRESOURCEW(id));
 }
 
-HINSTANCE GETINSTANCE() { return ::GetModuleHandleA(nullptr); }
+HINSTANCE GETINSTANCE() { return ::GetModuleHandleW(nullptr); }
 HWND GETDESKTOPWINDOW() { return ::GetDesktopWindow(); }
 HWND GETACTIVEWINDOW() { return ::GetActiveWindow(); }
 
@@ -112,11 +114,11 @@ namespace {
 // messages: the one that claimed the previous message first, then the rest
 // in order. By position, as a dialog may open or close while it is asked.
 bool claimedByNonModal(ToolkitState &st, MSG &msg) {
-    if (st.lastClaimer && ::IsWindow(st.lastClaimer) && ::IsDialogMessageA(st.lastClaimer, &msg))
+    if (st.lastClaimer && ::IsWindow(st.lastClaimer) && ::IsDialogMessageW(st.lastClaimer, &msg))
         return true;
     for (std::size_t i = 0; i < st.nonModal.size(); ++i) {
         const HWND dlg = st.nonModal[i];
-        if (dlg != st.lastClaimer && ::IsWindow(dlg) && ::IsDialogMessageA(dlg, &msg)) {
+        if (dlg != st.lastClaimer && ::IsWindow(dlg) && ::IsDialogMessageW(dlg, &msg)) {
             st.lastClaimer = dlg;
             return true;
         }
@@ -130,14 +132,16 @@ bool SYSREFRESH() {
     ToolkitState &st = toolkitState();
     bool metQuit = false;
     MSG msg;
-    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    // Taken and handed on wide, as the windows are wide ones: a character
+    // typed outside the code page stays whole.
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message == WM_QUIT) {
             metQuit = true;
             break;
         }
         if (!claimedByNonModal(st, msg)) {
             ::TranslateMessage(&msg);
-            ::DispatchMessageA(&msg);
+            ::DispatchMessageW(&msg);
         }
         if (msg.message == WM_CHAR)
             st.lastKey = static_cast<int>(msg.wParam);

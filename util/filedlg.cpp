@@ -30,7 +30,7 @@ std::string CGETFILE(const GetFileArgs &args) {
     const std::wstring initDir = widen(leftChars(args.cInitDir.value_or(""), 255));
 
     // 512 characters of path; the wide call returns them whole, and the
-    // narrow result grows as the multi-byte text needs.
+    // UTF-8 result grows as the multi-byte text needs.
     std::vector<wchar_t> path(512, L'\0');
     OPENFILENAMEW ofn{};
     ofn.lStructSize = sizeof ofn;
@@ -46,7 +46,7 @@ std::string CGETFILE(const GetFileArgs &args) {
     static const OpenCall open = lateBound<OpenCall>(L"comdlg32.dll", "GetOpenFileNameW");
     if (!open || !open(&ofn))
         return "";
-    return narrowAcp(path.data());
+    return narrowUtf8(path.data());
 }
 
 } // namespace vistoro

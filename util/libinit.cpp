@@ -91,7 +91,7 @@ std::vector<std::string> cleanTemporaryArea(const std::string &tempDir) {
     if (!search)
         return removed;
     do {
-        const std::string name = narrowAcp(fd.cFileName);
+        const std::string name = narrowUtf8(fd.cFileName);
         if (name == "." || name == ".." || !isOwnWorkFolderName(name) ||
             isLinkOrNotFolder(fd.dwFileAttributes))
             continue;
@@ -112,7 +112,7 @@ std::vector<std::string> cleanTemporaryArea() {
     std::wstring value(need, L'\0');
     DWORD got = ::GetEnvironmentVariableW(L"TEMP", value.data(), need);
     value.resize(got < need ? got : 0);
-    return cleanTemporaryArea(narrowAcp(value));
+    return cleanTemporaryArea(narrowUtf8(value));
 }
 
 void LIBSTARTUP() {

@@ -21,9 +21,9 @@ constexpr Accent kAccents[] = {
     {0x8D, L'\u00EC'}, {0x95, L'\u00F2'}, {0x97, L'\u00F9'},
 };
 
-// Maps DOS accent bytes to the letter in the active code page. Only bytes
-// outside well-formed UTF-8 sequences are touched, so a name such as
-// "Tōkyō.jpg" passes unchanged.
+// Maps DOS accent bytes to the letter they meant, in UTF-8 as all the
+// program's text. Only bytes outside well-formed UTF-8 sequences are
+// touched, so a name such as "Tōkyō.jpg" passes unchanged.
 std::string mapAccents(const std::string &s) {
     std::string out;
     out.reserve(s.size());
@@ -38,7 +38,7 @@ std::string mapAccents(const std::string &s) {
         bool mapped = false;
         for (const Accent &a : kAccents) {
             if (a.dosByte == b) {
-                out += narrowAcp(std::wstring(1, a.letter));
+                out += narrowUtf8(std::wstring(1, a.letter));
                 mapped = true;
                 break;
             }

@@ -3,43 +3,14 @@
 #include "base/handles.h"
 #include "base/text.h"
 
-#include <cstddef>
-#include <cstring>
+#include <cwchar>
 
 namespace vistoro {
 namespace {
 
-// Offsets of the members inside WIN32_FIND_DATAA.
-constexpr std::size_t kAttrAt = 0;
-constexpr std::size_t kSizeHighAt = 28;
-constexpr std::size_t kSizeLowAt = 32;
-constexpr std::size_t kNameAt = 44;
-constexpr std::size_t kNameLen = 260;
-constexpr std::size_t kShortAt = kNameAt + kNameLen;
-constexpr std::size_t kShortLen = 14;
-static_assert(offsetof(WIN32_FIND_DATAA, nFileSizeHigh) == kSizeHighAt);
-static_assert(offsetof(WIN32_FIND_DATAA, cFileName) == kNameAt);
-static_assert(offsetof(WIN32_FIND_DATAA, cAlternateFileName) == kShortAt);
-
-std::int32_t readInt(const std::string &buf, std::size_t at) {
-    if (at + 4 > buf.size())
-        return 0;
-    std::uint32_t v = 0;
-    for (int k = 3; k >= 0; --k)
-        v = (v << 8) | static_cast<unsigned char>(buf[at + static_cast<std::size_t>(k)]);
-    return static_cast<std::int32_t>(v);
-}
-
-std::string readText(const std::string &buf, std::size_t at, std::size_t len) {
-    if (at >= buf.size())
-        return {};
-    return trim(std::string_view(buf).substr(at, len));
-}
-
-void storeRecord(const WIN32_FIND_DATAA &fd, std::string &buffer) {
-    if (buffer.size() < sizeof fd)
-        buffer.resize(sizeof fd);
-    std::memcpy(buffer.data(), &fd, sizeof fd);
+// A text member up to its end (the array's when it has no NUL).
+template <std::size_t N> std::string readText(const wchar_t (&member)[N]) {
+    return trim(narrowUtf8(std::wstring_view(member, ::wcsnlen(member, N))));
 }
 
 // The name part of a path for the extension test.
@@ -55,27 +26,40 @@ std::string namePart(const std::string &path) {
 
 } // namespace
 
-std::int32_t FindRecord::nFileAttr() const { return readInt(cBuffer, kAttrAt); }
-std::int32_t FindRecord::nFileSizeH() const { return readInt(cBuffer, kSizeHighAt); }
-std::int32_t FindRecord::nFileSizeL() const { return readInt(cBuffer, kSizeLowAt); }
-std::string FindRecord::cFileName() const { return readText(cBuffer, kNameAt, kNameLen); }
-std::string FindRecord::cShortName() const { return readText(cBuffer, kShortAt, kShortLen); }
-
-FindRecord OWIN32FINDDATA() { return FindRecord{}; }
-
-HANDLE FINDFIRSTFILE(const std::string &cMask, std::string &buffer) {
-    WIN32_FIND_DATAA fd{};
-    HANDLE h = ::FindFirstFileA(cMask.c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE)
-        storeRecord(fd, buffer);
-    return h;
+std::int32_t FindRecord::nFileAttr() const {
+    return static_cast<std::int32_t>(data.dwFileAttributes);
+}
+std::int32_t FindRecord::nFileSizeH() const {
+    return static_cast<std::int32_t>(data.nFileSizeHigh);
+}
+std::int32_t FindRecord::nFileSizeL() const {
+    return static_cast<std::int32_t>(data.nFileSizeLow);
+}
+std::string FindRecord::cFileName() const {
+    return readText(data.cFileName);
+}
+std::string FindRecord::cShortName() const {
+    return readText(data.cAlternateFileName);
 }
 
-bool FINDNEXTFILE(HANDLE search, std::string &buffer) {
-    WIN32_FIND_DATAA fd{};
-    if (!::FindNextFileA(search, &fd))
+FindRecord OWIN32FINDDATA() {
+    return FindRecord{};
+}
+
+// The record changes only when a match was found.
+HANDLE FINDFIRSTFILE(const std::string &cMask, FindRecord &record) {
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = ::FindFirstFileW(widen(cMask).c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE)
+        record.data = found;
+    return search;
+}
+
+bool FINDNEXTFILE(HANDLE search, FindRecord &record) {
+    WIN32_FIND_DATAW found{};
+    if (!::FindNextFileW(search, &found))
         return false;
-    storeRecord(fd, buffer);
+    record.data = found;
     return true;
 }
 
@@ -96,15 +80,14 @@ bool isImageFile(const std::string &path) {
 std::vector<std::string> ANAMES(const std::string &cMask) {
     FindRecord record = OWIN32FINDDATA();
     std::vector<std::string> names;
-    UniqueFind search(FINDFIRSTFILE(cMask, record.cBuffer));
+    UniqueFind search(FINDFIRSTFILE(cMask, record));
     if (!search)
         return names;
     do {
-        std::string name = record.cFileName();
-        name = name.substr(0, name.find('\0'));
+        const std::string name = record.cFileName();
         if (isImageFile(name))
             names.push_back(lowerText(name));
-    } while (FINDNEXTFILE(search.get(), record.cBuffer));
+    } while (FINDNEXTFILE(search.get(), record));
     FINDCLOSE(search.release());
     return names;
 }

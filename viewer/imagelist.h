@@ -14,26 +14,25 @@ namespace vistoro {
 // positions from 1.
 using ImageList = std::vector<std::string>;
 
-// A find record: a byte buffer with the layout of WIN32_FIND_DATAA, read
-// member by member. The buffer has the platform record's full size.
+// A find record: the platform's wide record, read member by member.
 struct FindRecord {
-    std::string cBuffer = std::string(sizeof(WIN32_FIND_DATAA), '\0');
+    WIN32_FIND_DATAW data{};
 
     // Kept with the record; the image list reads only the long name.
     std::int32_t nFileAttr() const;
     std::int32_t nFileSizeH() const;
     std::int32_t nFileSizeL() const;
-    // Text members: their bytes with leading and trailing blanks removed
-    // (NUL bytes are kept).
+    // Text members as UTF-8, up to their end, with leading and trailing
+    // blanks removed.
     std::string cFileName() const;
     std::string cShortName() const;
 };
 
 FindRecord OWIN32FINDDATA();
 // The search handle, or INVALID_HANDLE_VALUE; the first match is written
-// into buffer (grown to the platform record's size if it is shorter).
-HANDLE FINDFIRSTFILE(const std::string &cMask, std::string &buffer);
-bool FINDNEXTFILE(HANDLE search, std::string &buffer);
+// into the record.
+HANDLE FINDFIRSTFILE(const std::string &cMask, FindRecord &record);
+bool FINDNEXTFILE(HANDLE search, FindRecord &record);
 bool FINDCLOSE(HANDLE search);
 
 bool isImageFile(const std::string &path);

@@ -28,7 +28,7 @@ class SourcePixels {
   public:
     bool open(HBITMAP bmp, long w, long h) {
         DIBSECTION ds{};
-        if (::GetObjectA(bmp, sizeof ds, &ds) == sizeof ds && ds.dsBm.bmBits &&
+        if (::GetObjectW(bmp, sizeof ds, &ds) == sizeof ds && ds.dsBm.bmBits &&
             ds.dsBm.bmBitsPixel == 32 && ds.dsBmih.biCompression == BI_RGB &&
             ds.dsBm.bmWidthBytes == w * 4) {
             ::GdiFlush(); // drawing still queued must reach the pixels first
@@ -214,7 +214,7 @@ HBITMAP ROTATEBMP(HBITMAP hBitmap, double nAngle, COLORREF nBackColor) {
     if (!hBitmap || ::GetObjectType(hBitmap) != OBJ_BITMAP)
         return nullptr;
     BITMAP bm{};
-    if (::GetObjectA(hBitmap, sizeof bm, &bm) != sizeof bm || bm.bmWidth <= 0 || bm.bmHeight <= 0)
+    if (::GetObjectW(hBitmap, sizeof bm, &bm) != sizeof bm || bm.bmWidth <= 0 || bm.bmHeight <= 0)
         return nullptr;
     const long W = bm.bmWidth, H = bm.bmHeight;
     const RotatedCanvas cv = rotatedCanvas(W, H, nAngle);

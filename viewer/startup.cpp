@@ -12,10 +12,11 @@ namespace vistoro {
 std::string CurrentPath::full() const { return drive + "\\" + directory; }
 
 CurrentPath currentPath() {
-    DWORD need = ::GetCurrentDirectoryA(0, nullptr);
-    std::string dir(need, '\0');
-    DWORD got = ::GetCurrentDirectoryA(need, dir.data());
-    dir.resize(got < need ? got : 0);
+    DWORD need = ::GetCurrentDirectoryW(0, nullptr);
+    std::wstring wdir(need, L'\0');
+    DWORD got = ::GetCurrentDirectoryW(need, wdir.data());
+    wdir.resize(got < need ? got : 0);
+    const std::string dir = narrowUtf8(wdir);
 
     CurrentPath cp;
     if (dir.size() >= 2 && dir[0] == '\\' && dir[1] == '\\') {

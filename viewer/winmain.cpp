@@ -16,14 +16,14 @@
 
 namespace {
 
-// The first command-line argument, in the program's code page.
+// The first command-line argument, as UTF-8.
 std::string firstArgument() {
     int count = 0;
     LPWSTR *args = ::CommandLineToArgvW(::GetCommandLineW(), &count);
     const vistoro::UniqueLocal block(args); // one block for the whole array
     std::string first;
     if (args && count > 1)
-        first = vistoro::narrowAcp(args[1]);
+        first = vistoro::narrowUtf8(args[1]);
     return first;
 }
 

@@ -31,7 +31,7 @@ TEST(Text, CaseMappingKeepsMultiByteTextWhole) {
     EXPECT_EQ(lowerText("\xD0\xA4\xD0\x9E\xD0\xA2\xD0\x9E.PNG"),
               "\xD1\x84\xD0\xBE\xD1\x82\xD0\xBE.png"); // ФОТО -> фото
     EXPECT_EQ(upperText("jpg"), "JPG");
-    // A stray byte is no character of the code page: it stays as it is.
+    // A stray byte is no character of UTF-8: it stays as it is.
     EXPECT_EQ(lowerText("A\x85Z"), "a\x85z");
 }
 

@@ -1,5 +1,7 @@
 #include "harness/harness.h"
 
+#include "base/text.h"
+
 #include <tlhelp32.h>
 
 #include <algorithm>
@@ -158,10 +160,11 @@ std::string className(HWND wnd) {
 
 std::string title(HWND wnd) {
     // WM_GETTEXT reaches windows of other processes; GetWindowText may not.
-    char buf[2048] = {};
-    SendMessageTimeoutA(wnd, WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf),
-                        SMTO_ABORTIFHUNG, 2000, nullptr);
-    return buf;
+    // Read wide, so that a title in any script comes back whole.
+    wchar_t buf[2048] = {};
+    SendMessageTimeoutW(wnd, WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG,
+                        2000, nullptr);
+    return vistoro::narrowUtf8(buf);
 }
 
 RECT windowRect(HWND wnd) {
@@ -192,7 +195,7 @@ void pressButton(HWND dialog, int id) {
 }
 
 void openDialogChoose(HWND dialog, const std::string &path) {
-    SetDlgItemTextA(dialog, 0x47C, path.c_str());
+    SetDlgItemTextW(dialog, 0x47C, vistoro::widen(path).c_str());
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
 }
 

@@ -63,7 +63,7 @@ bool settle(HWND wnd, Millis wait = kDefaultWait);
 bool processRunning(const std::string &exeName);
 
 std::string className(HWND wnd);
-std::string title(HWND wnd);
+std::string title(HWND wnd); // UTF-8, as every text here
 RECT windowRect(HWND wnd);
 // The client area in screen coordinates.
 RECT clientRectOnScreen(HWND wnd);

@@ -11,9 +11,9 @@ namespace {
 int queries = 0;
 
 // What the platform answers when no printer is installed.
-BOOL WINAPI noDefaultPrinter(LPPRINTDLGA pd) {
+BOOL WINAPI noDefaultPrinter(LPPRINTDLGW pd) {
     ++queries;
-    EXPECT_EQ(pd->lStructSize, sizeof(PRINTDLGA));
+    EXPECT_EQ(pd->lStructSize, sizeof(PRINTDLGW));
     EXPECT_EQ(pd->Flags, DWORD{PD_RETURNDEFAULT});
     EXPECT_EQ(pd->nMaxPage, 0xFFFF);
     EXPECT_EQ(pd->nCopies, 1);

@@ -22,14 +22,15 @@ namespace {
 std::vector<std::string> &shown = testsupport::shownBoxes();
 
 // The default query of a machine whose one printer is "Finta" on FILE:.
-BOOL WINAPI fintaIsTheDefault(LPPRINTDLGA pd) {
-    static const char names[] = "winspool\0Finta\0FILE:";
+BOOL WINAPI fintaIsTheDefault(LPPRINTDLGW pd) {
+    static const wchar_t names[] = L"winspool\0Finta\0FILE:";
     const HGLOBAL block =
         GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DEVNAMES) + sizeof names);
     auto *dn = static_cast<DEVNAMES *>(GlobalLock(block));
-    dn->wDriverOffset = sizeof(DEVNAMES);
-    dn->wDeviceOffset = sizeof(DEVNAMES) + 9;
-    dn->wOutputOffset = sizeof(DEVNAMES) + 15;
+    constexpr WORD first = sizeof(DEVNAMES) / sizeof(wchar_t); // offsets count characters
+    dn->wDriverOffset = first;
+    dn->wDeviceOffset = first + 9;
+    dn->wOutputOffset = first + 15;
     std::memcpy(dn + 1, names, sizeof names);
     GlobalUnlock(block);
     pd->hDevNames = block;
@@ -42,17 +43,18 @@ struct FakePrinter {
     bool giveContext = true;
     int startDocAnswer = 1, startPageAnswer = 1, endPageAnswer = 1;
     HDC dc = nullptr;
-    std::string documentName;
+    std::wstring documentName;
     int callsAfterContext = 0; // every call but CreateDC
     int endDocs = 0, abortDocs = 0;
 
     FakePrinter() {
         PrinterCalls fake;
-        fake.createDC = [this](const char *, const char *device, const char *, const DEVMODEA *) {
-            EXPECT_STREQ(device, "Finta");
+        fake.createDC = [this](const wchar_t *, const wchar_t *device, const wchar_t *,
+                               const DEVMODEW *) {
+            EXPECT_STREQ(device, L"Finta");
             return giveContext ? (dc = CreateCompatibleDC(nullptr)) : nullptr;
         };
-        fake.startDoc = [this](HDC h, const DOCINFOA &di) {
+        fake.startDoc = [this](HDC h, const DOCINFOW &di) {
             documentName = di.lpszDocName;
             return answer(h, startDocAnswer);
         };
@@ -114,11 +116,13 @@ TEST_F(FailingPrinter, NoContextIsToldOnceAndNothingMoreReachesThePrinter) {
 TEST_F(FailingPrinter, RefusedDocumentIsNotToldNorClosedAndTheContextGoes) {
     FakePrinter printer;
     printer.startDocAnswer = SP_ERROR;
-    const std::string name(40, 'r');
+    std::string name; // 40 characters, each two bytes in UTF-8
+    for (int i = 0; i < 40; ++i)
+        name += "\xD0\xA4"; // Ф
     {
         TPrinter job({.cDocument = name});
         ASSERT_TRUE(job.hDC);
-        EXPECT_EQ(printer.documentName, name.substr(0, 31));
+        EXPECT_EQ(printer.documentName, std::wstring(31, L'\u0424'));
         job.StartPage();
         job.EndPage();
         job.End();

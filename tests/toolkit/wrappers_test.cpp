@@ -87,6 +87,10 @@ TEST(Wrappers, SysRefreshRemembersTheLastCharacter) {
     PostMessageA(w.wnd, WM_CHAR, 'q', 0);
     EXPECT_TRUE(SYSREFRESH());
     EXPECT_EQ(toolkitState().lastKey, 'q');
+    // A character of any script stays one character.
+    PostMessageW(w.wnd, WM_CHAR, 0x0416, 0); // Ж
+    EXPECT_TRUE(SYSREFRESH());
+    EXPECT_EQ(toolkitState().lastKey, 0x0416);
 }
 
 TEST(Wrappers, ClassIconAndInstance) {

@@ -15,7 +15,7 @@ namespace {
 
 std::vector<std::string> &shown = testsupport::shownBoxes();
 
-BOOL WINAPI noDefaultPrinter(LPPRINTDLGA) { return FALSE; }
+BOOL WINAPI noDefaultPrinter(LPPRINTDLGW) { return FALSE; }
 
 BOOL CALLBACK countVisible(HWND wnd, LPARAM param) {
     DWORD pid = 0;
