@@ -1,6 +1,7 @@
 #include "imaging/decode.h"
 
 #include "base/paths.h"
+#include "base/sync.h"
 #include "base/text.h"
 #include "imaging/byte_stream.h"
 #include "imaging/decode_probe.h"
@@ -30,7 +31,7 @@ constexpr Gdiplus::ARGB kHandleBackground = 0xFF000000; // opaque black
 // Image objects handed out and not yet released: GDIP_DELETEIMAGE touches
 // nothing else. Decodes may run on several threads.
 struct OutstandingImages {
-    std::mutex lock;
+    SlimLock lock;
     std::unordered_set<GdipImage *> images;
 };
 OutstandingImages &outstandingImages() {
@@ -242,7 +243,7 @@ ImageFromFileResult imageFromBytes(std::shared_ptr<const ByteBlock> bytes,
     UniqueGpBitmap image = standUpright(normalise(decoded, clock), orientation);
     if (image) {
         OutstandingImages &outstanding = outstandingImages();
-        const std::lock_guard<std::mutex> hold(outstanding.lock);
+        const std::lock_guard<SlimLock> hold(outstanding.lock);
         outstanding.images.insert(image.get());
     }
     return {.oImage = image.release()};
@@ -274,7 +275,7 @@ void GDIP_DELETEIMAGE(GdipImage *oImage) noexcept {
         return;
     {
         OutstandingImages &outstanding = outstandingImages();
-        const std::lock_guard<std::mutex> hold(outstanding.lock);
+        const std::lock_guard<SlimLock> hold(outstanding.lock);
         if (outstanding.images.erase(oImage) == 0)
             return;
     }

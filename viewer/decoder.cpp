@@ -1,14 +1,13 @@
 #include "viewer/decoder.h"
 
 #include "base/error.h"
+#include "base/sync.h"
 #include "toolkit/wrappers.h"
 
 #include <objbase.h>
 
-#include <condition_variable>
 #include <deque>
 #include <mutex>
-#include <thread>
 
 namespace vistoro {
 
@@ -37,12 +36,20 @@ std::unique_ptr<BackgroundDecoder> &programDecoder() {
 
 // What the workers share with the decoder, and keep alive after it ends.
 struct BackgroundDecoder::Shared {
-    std::mutex lock;
-    std::condition_variable wake;
+    SlimLock lock;
+    Condition wake;
     std::deque<Job> queue;
     int running = 0;
     bool ending = false;
     HWND inbox = nullptr; // null once the decoder has ended
+
+    // A worker thread's entry: it holds the shared part for as long as it runs.
+    static DWORD WINAPI run(void *param) noexcept {
+        const std::unique_ptr<std::shared_ptr<Shared>> shared(
+            static_cast<std::shared_ptr<Shared> *>(param));
+        work(*shared);
+        return 0;
+    }
 
     // One worker's life: jobs until the decoder ends. Nothing escapes it.
     static void work(const std::shared_ptr<Shared> &shared) noexcept {
@@ -50,8 +57,9 @@ struct BackgroundDecoder::Shared {
         for (;;) {
             Job job;
             {
-                std::unique_lock<std::mutex> hold(shared->lock);
-                shared->wake.wait(hold, [&] { return shared->ending || !shared->queue.empty(); });
+                const std::lock_guard<SlimLock> hold(shared->lock);
+                shared->wake.wait(shared->lock,
+                                  [&] { return shared->ending || !shared->queue.empty(); });
                 if (shared->ending)
                     break;
                 job = std::move(shared->queue.front());
@@ -59,7 +67,7 @@ struct BackgroundDecoder::Shared {
                 ++shared->running;
             }
             shared->finish(job);
-            const std::lock_guard<std::mutex> hold(shared->lock);
+            const std::lock_guard<SlimLock> hold(shared->lock);
             --shared->running;
         }
         if (com)
@@ -75,7 +83,7 @@ struct BackgroundDecoder::Shared {
         }
         HWND to = nullptr;
         {
-            const std::lock_guard<std::mutex> hold(lock);
+            const std::lock_guard<SlimLock> hold(lock);
             to = inbox;
         }
         // Posted, the result is the receiver's; else it is released here.
@@ -99,10 +107,15 @@ BackgroundDecoder::BackgroundDecoder() : shared_(std::make_shared<Shared>()) {
 
     SYSTEM_INFO info;
     ::GetSystemInfo(&info);
-    workers_ = info.dwNumberOfProcessors >= 2 ? 2 : 1;
-    for (unsigned i = 0; i < workers_; ++i) {
-        const std::shared_ptr<Shared> shared = shared_;
-        std::thread([shared] { Shared::work(shared); }).detach();
+    const unsigned wanted = info.dwNumberOfProcessors >= 2 ? 2 : 1;
+    for (unsigned i = 0; i < wanted; ++i) {
+        // Nobody waits for a worker: its handle goes at once.
+        auto *param = new std::shared_ptr<Shared>(shared_);
+        const UniqueKernelHandle thread(::CreateThread(nullptr, 0, &Shared::run, param, 0, nullptr));
+        if (thread)
+            ++workers_;
+        else
+            delete param;
     }
 }
 
@@ -111,19 +124,26 @@ BackgroundDecoder::~BackgroundDecoder() { end(); }
 BackgroundDecoder::Ticket BackgroundDecoder::submit(std::string file, Make make, Deliver deliver) {
     const Ticket ticket = ++lastTicket_;
     deliveries_.emplace(ticket, std::move(deliver));
+    if (workers_ == 0) {
+        // No thread could be started: the job runs here, and its result
+        // still comes through the inbox, as any other.
+        Job job{ticket, std::move(file), std::move(make)};
+        shared_->finish(job);
+        return ticket;
+    }
     {
-        const std::lock_guard<std::mutex> hold(shared_->lock);
+        const std::lock_guard<SlimLock> hold(shared_->lock);
         if (!shared_->ending)
             shared_->queue.push_back({ticket, std::move(file), std::move(make)});
     }
-    shared_->wake.notify_one();
+    shared_->wake.wakeOne();
     return ticket;
 }
 
 void BackgroundDecoder::cancel(Ticket ticket) noexcept {
     if (deliveries_.erase(ticket) == 0)
         return;
-    const std::lock_guard<std::mutex> hold(shared_->lock);
+    const std::lock_guard<SlimLock> hold(shared_->lock);
     for (auto it = shared_->queue.begin(); it != shared_->queue.end(); ++it)
         if (it->ticket == ticket) {
             shared_->queue.erase(it);
@@ -132,7 +152,7 @@ void BackgroundDecoder::cancel(Ticket ticket) noexcept {
 }
 
 bool BackgroundDecoder::idle() const noexcept {
-    const std::lock_guard<std::mutex> hold(shared_->lock);
+    const std::lock_guard<SlimLock> hold(shared_->lock);
     return shared_->queue.empty() && shared_->running == 0;
 }
 
@@ -168,12 +188,12 @@ void BackgroundDecoder::end() noexcept {
     if (!inbox_)
         return;
     {
-        const std::lock_guard<std::mutex> hold(shared_->lock);
+        const std::lock_guard<SlimLock> hold(shared_->lock);
         shared_->ending = true;
         shared_->queue.clear();
         shared_->inbox = nullptr;
     }
-    shared_->wake.notify_all();
+    shared_->wake.wakeAll();
     // Results already posted are released with the deliveries nobody runs.
     deliveries_.clear();
     MSG msg;

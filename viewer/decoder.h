@@ -46,7 +46,8 @@ class BackgroundDecoder {
     BackgroundDecoder(const BackgroundDecoder &) = delete;
     BackgroundDecoder &operator=(const BackgroundDecoder &) = delete;
 
-    // Queues a job, behind those queued before it.
+    // Queues a job, behind those queued before it (or, where no worker
+    // could be started, runs it at once on this thread).
     Ticket submit(std::string file, Make make, Deliver deliver);
     // The job is dropped from the queue, or, when it is under way, its
     // result is released on arrival. Nothing for a ticket already delivered.
