@@ -46,7 +46,7 @@ int main(int argc, char **argv) {
     WNDCLASSA wc{};
     wc.lpfnWndProc = windowProc;
     wc.hInstance = GetModuleHandleA(nullptr);
-    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.lpszClassName = "BareWindow";
     if (!RegisterClassA(&wc))
         return 1;

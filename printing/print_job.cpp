@@ -7,6 +7,7 @@
 #include "res/printdlg.h"
 #include "toolkit/controls.h"
 #include "toolkit/wrappers.h"
+#include "toolkit/message_drain.h"
 #include "util/dlghelp.h"
 #include "util/libinit.h"
 #include "util/popmsg.h"

@@ -234,7 +234,4 @@ class TProgress : public TControl {
     void SetPos(int pos);
 };
 
-// The platform classes a dialog resource may name: "TImage", "TBtnBmp".
-void registerControlClasses();
-
 } // namespace vistoro

@@ -6,6 +6,7 @@
 #include "toolkit/controls.h"
 #include "toolkit/dialog_procs.h"
 #include "toolkit/toolkit_error.h"
+#include "toolkit/message_drain.h"
 #include "base/handles.h"
 #include "base/text.h"
 

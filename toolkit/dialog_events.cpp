@@ -9,6 +9,7 @@
 #include "toolkit/dialog.h"
 #include "toolkit/dialog_procs.h"
 #include "toolkit/menu.h"
+#include "toolkit/message_drain.h"
 #include "base/text.h"
 
 namespace vistoro {
@@ -262,26 +263,6 @@ HookResult TDialog::KeyDown(int nKey, int nFlags) {
         return 0;
     }
     return TWindow::KeyDown(nKey, nFlags);
-}
-
-HookResult TWindow::LButtonDown(int nRow, int nCol, int nKeyFlags, bool lTouch) {
-    if (bLClicked)
-        return bLClicked(nRow, nCol, nKeyFlags, *this, lTouch);
-    return std::nullopt;
-}
-
-HookResult TWindow::RButtonDown(int nRow, int nCol, int nKeyFlags) {
-    if (bRClicked)
-        bRClicked(nRow, nCol, nKeyFlags, *this);
-    return std::nullopt;
-}
-
-HookResult TWindow::KeyDown(int nKey, int nFlags) {
-    if (nKey == VK_F1)
-        return std::nullopt;
-    if (bKeyDown)
-        return bKeyDown(nKey, nFlags, *this);
-    return std::nullopt;
 }
 
 } // namespace vistoro

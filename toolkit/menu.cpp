@@ -4,6 +4,7 @@
 
 #include "toolkit/window.h"
 #include "toolkit/wrappers.h"
+#include "toolkit/message_drain.h"
 #include "base/text.h"
 
 namespace vistoro {

@@ -21,17 +21,6 @@ struct Point {
     bool operator==(const Point &) const = default;
 };
 
-// What SYSREFRESH consults: the open non-modal dialogs in the order they
-// were registered, and the last key.
-struct ToolkitState {
-    static constexpr std::size_t kMostNonModal = 1500; // more are refused
-    std::vector<HWND> nonModal;
-    HWND lastClaimer = nullptr; // the dialog that claimed the previous message
-    int lastKey = 0;
-    bool honourQuit = true;
-};
-ToolkitState &toolkitState();
-
 long NOR(std::initializer_list<long> values = {});
 void WNDCENTER(HWND wnd, HWND parent = nullptr);
 bool MOVEWINDOW(HWND wnd, int top, int left, int width = 0, int height = 0, bool repaint = false);
@@ -47,7 +36,6 @@ HWND GETDESKTOPWINDOW();
 HWND GETACTIVEWINDOW();
 bool TONE(int frequency, int ticks);
 int MESSAGEBOX(HWND owner, const std::string &text, const std::string &title, UINT flags);
-bool SYSREFRESH();
 
 // Registers a window class; true when it is registered, by this call or an
 // earlier one.

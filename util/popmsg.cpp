@@ -1,7 +1,8 @@
 #include "util/popmsg.h"
 
 #include "toolkit/wrappers.h"
-#include "util/msgbox.h"
+#include "toolkit/message_drain.h"
+#include "util/wait_box.h"
 #include "base/text.h"
 
 #include <windows.h>

@@ -23,7 +23,7 @@ struct PopMsgArgs {
 
 // Nothing for types 1 and unknown ones; 0/1 for the yes/no types; the
 // button code (6, 7 or 2) for type 3. Any call with a type first closes the
-// please-wait box; a call without one drives that box (util/msgbox.h).
+// please-wait box; a call without one drives that box (util/wait_box.h).
 std::optional<int> POPMSG(const PopMsgArgs &args);
 inline std::optional<int> POPMSG(const std::string &text, int type, const std::string &title = "") {
     PopMsgArgs a{.cMsg = text, .nType = type};

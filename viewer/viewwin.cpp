@@ -5,6 +5,7 @@
 #include "imaging/paint.h"
 #include "toolkit/controls.h"
 #include "toolkit/wrappers.h"
+#include "toolkit/message_drain.h"
 #include "util/dlghelp.h"
 #include "util/popmsg.h"
 #include "base/text.h"

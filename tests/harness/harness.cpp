@@ -235,12 +235,13 @@ bool processRunning(const std::string &exeName) {
     const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     if (snapshot == INVALID_HANDLE_VALUE)
         return false;
-    PROCESSENTRY32 entry{};
+    PROCESSENTRY32W entry{};
     entry.dwSize = sizeof entry;
     bool found = false;
-    for (BOOL more = Process32First(snapshot, &entry); more && !found;
-         more = Process32Next(snapshot, &entry))
-        found = lstrcmpiA(entry.szExeFile, exeName.c_str()) == 0;
+    const std::wstring wanted = vistoro::widen(exeName);
+    for (BOOL more = Process32FirstW(snapshot, &entry); more && !found;
+         more = Process32NextW(snapshot, &entry))
+        found = lstrcmpiW(entry.szExeFile, wanted.c_str()) == 0;
     CloseHandle(snapshot);
     return found;
 }

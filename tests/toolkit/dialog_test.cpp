@@ -11,6 +11,7 @@
 #include "toolkit/controls.h"
 #include "toolkit/dialog.h"
 #include "toolkit/template.h"
+#include "toolkit/message_drain.h"
 
 using namespace vistoro;
 

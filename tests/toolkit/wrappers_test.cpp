@@ -67,32 +67,6 @@ TEST(Wrappers, PointsAreRowThenColumn) {
     EXPECT_EQ(p, q); // updated in place too
 }
 
-TEST(Wrappers, SysRefreshDrainsAndRepostsQuit) {
-    EXPECT_TRUE(SYSREFRESH()); // empty queue
-
-    TestWindow w(10, 10);
-    PostMessageA(w.wnd, WM_NULL, 0, 0);
-    PostQuitMessage(3);
-    EXPECT_FALSE(SYSREFRESH());
-    MSG msg;
-    ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
-    EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
-    EXPECT_EQ(msg.wParam, 3u);
-    EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
-}
-
-TEST(Wrappers, SysRefreshRemembersTheLastCharacter) {
-    TestWindow w(10, 10);
-    toolkitState().lastKey = 0;
-    PostMessageA(w.wnd, WM_CHAR, 'q', 0);
-    EXPECT_TRUE(SYSREFRESH());
-    EXPECT_EQ(toolkitState().lastKey, 'q');
-    // A character of any script stays one character.
-    PostMessageW(w.wnd, WM_CHAR, 0x0416, 0); // Ж
-    EXPECT_TRUE(SYSREFRESH());
-    EXPECT_EQ(toolkitState().lastKey, 0x0416);
-}
-
 TEST(Wrappers, ClassIconAndInstance) {
     EXPECT_EQ(GETINSTANCE(), GetModuleHandleA(nullptr));
     EXPECT_EQ(GETDESKTOPWINDOW(), GetDesktopWindow());

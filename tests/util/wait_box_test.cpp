@@ -1,7 +1,7 @@
 // The please-wait box as a real non-modal window on the display: opening,
 // replacing its text, the bar, the page count, closing, typed calls that
 // close it first, refused user closes, and open/close cycles without leaks.
-#include "util/msgbox.h"
+#include "util/wait_box.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -13,6 +13,7 @@
 
 #include "support/test_support.h"
 #include "toolkit/wrappers.h"
+#include "toolkit/message_drain.h"
 #include "base/handles.h"
 #include "util/popmsg.h"
 #include "base/text.h"

@@ -1,4 +1,4 @@
-#include "util/msgbox.h"
+#include "util/wait_box.h"
 
 #include <commctrl.h>
 
@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "toolkit/wrappers.h"
+#include "toolkit/message_drain.h"
 #include "util/popmsg.h"
 #include "base/text.h"
 
