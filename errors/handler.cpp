@@ -135,38 +135,65 @@ std::string ERRORMESSAGE(const ErrorObject &e) {
     return msg;
 }
 
+namespace {
+
+// The run-time library's own codes that the handler tests.
+constexpr int kSubDiskFull = 2016;
+constexpr int kSubCorrupt = 1012;
+constexpr int kGenCorrupt = 32;
+constexpr int kGenOpen = 21;
+constexpr int kGenAppendLock = 40;
+
+// The failures told in plain words and then abandoned, tested in this
+// order, the first that matches acting: which code, its value, and the
+// words before and after the file's name.
+enum class Code { os, sub, gen };
+struct PlainNotice {
+    Code field;
+    int value;
+    const char *before, *after;
+};
+constexpr PlainNotice kPlainNotices[] = {
+    {Code::os, ERROR_NOT_READY, "Disco ", " non pronto."},
+    {Code::os, ERROR_SECTOR_NOT_FOUND, "Disco ", " non formattato."},
+    {Code::os, ERROR_GEN_FAILURE, "Disco ", " non formattato."},
+    {Code::os, ERROR_WRITE_PROTECT, "Disco ", " protetto da scrittura."},
+    {Code::os, ERROR_CANNOT_MAKE, "Directory ", " piena."},
+    {Code::sub, kSubDiskFull, "Spazio sul disco ", " insufficiente."},
+    {Code::os, ERROR_ACCESS_DENIED, "Impossibile accedere al file ", "."},
+    {Code::os, ERROR_PATH_NOT_FOUND, "Percorso ", " non trovato."},
+    {Code::os, ERROR_FILE_NOT_FOUND, "Impossibile aprire il file ", "."},
+    {Code::sub, kSubCorrupt, "Il file ", " risulta corrotto."},
+    {Code::gen, kGenCorrupt, "Il file ", " risulta corrotto."},
+};
+
+int codeOf(const ErrorObject &e, Code field) {
+    switch (field) {
+    case Code::os:
+        return e.osCode;
+    case Code::sub:
+        return e.subCode.value_or(-1);
+    default:
+        return e.genCode;
+    }
+}
+
+} // namespace
+
 int DEFERROR(const ErrorObject &e) {
     HandlerFrame self("DEFERROR");
-    const std::string file = upperText(e.filename);
-    const int os = e.osCode;
-    const int sub = e.subCode.value_or(-1);
-    if (os == 21)
-        tellAndAbandon("Disco " + file + " non pronto.");
-    if (os == 27 || os == 31)
-        tellAndAbandon("Disco " + file + " non formattato.");
-    if (os == 19)
-        tellAndAbandon("Disco " + file + " protetto da scrittura.");
-    if (os == 82)
-        tellAndAbandon("Directory " + file + " piena.");
-    if (sub == 2016)
-        tellAndAbandon("Spazio sul disco " + file + " insufficiente.");
-    if (os == 5)
-        tellAndAbandon("Impossibile accedere al file " + file + ".");
-    if (os == 3)
-        tellAndAbandon("Percorso " + file + " non trovato.");
-    if (os == 2)
-        tellAndAbandon("Impossibile aprire il file " + file + ".");
-    if (sub == 1012 || e.genCode == 32)
-        tellAndAbandon("Il file " + file + " risulta corrotto.");
+    for (const PlainNotice &n : kPlainNotices)
+        if (codeOf(e, n.field) == n.value)
+            tellAndAbandon(n.before + upperText(e.filename) + n.after);
     if (e.genCode == kGenToolkit)
         tellAndAbandon(ERRORMESSAGE(e));
     if (e.genCode == kGenZeroDiv)
         return 0;
-    if (e.genCode == 21 && os == 32 && e.canDefault) {
+    if (e.genCode == kGenOpen && e.osCode == ERROR_SHARING_VIOLATION && e.canDefault) {
         NETERR(true);
         return 0;
     }
-    if (e.genCode == 40 && e.canDefault) {
+    if (e.genCode == kGenAppendLock && e.canDefault) {
         NETERR(true);
         return 0;
     }

@@ -44,20 +44,4 @@ bool DELETEMETAFILE(UniqueMetafile hMeta) {
     return hMeta && ::DeleteMetaFile(hMeta.release()) != FALSE;
 }
 
-bool ENABLEWINDOW(HWND hWnd, bool lEnable) {
-    if (!hWnd || !::IsWindow(hWnd))
-        return false;
-    return ::EnableWindow(hWnd, lEnable ? TRUE : FALSE) != FALSE;
-}
-
-std::string GETPROFSTRING(const std::string &cSection, const std::optional<std::string> &cEntry,
-                          const std::string &cDefault) {
-    const std::wstring section = widen(cSection), entry = cEntry ? widen(*cEntry) : std::wstring();
-    std::vector<wchar_t> buffer(16383, L'\0');
-    const DWORD n = ::GetProfileStringW(section.c_str(), cEntry ? entry.c_str() : nullptr,
-                                        widen(cDefault).c_str(), buffer.data(),
-                                        static_cast<DWORD>(buffer.size()));
-    return narrowUtf8(std::wstring_view(buffer.data(), n));
-}
-
 } // namespace vistoro

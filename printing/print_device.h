@@ -48,11 +48,4 @@ UniqueMetafile CLOSEMETAFILE(UniqueMetafileDC hDC);
 // Frees the metafile's handle; the file stays on disk. True when freed.
 bool DELETEMETAFILE(UniqueMetafile hMeta);
 
-// EnableWindow for a window that exists; false for any other.
-bool ENABLEWINDOW(HWND hWnd, bool lEnable);
-
-// An entry of a section of the system profile; "" when nothing was read.
-std::string GETPROFSTRING(const std::string &cSection, const std::optional<std::string> &cEntry,
-                          const std::string &cDefault = "");
-
 } // namespace vistoro

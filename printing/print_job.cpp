@@ -6,11 +6,12 @@
 #include "printing/printer_setup.h"
 #include "res/printdlg.h"
 #include "toolkit/controls.h"
-#include "toolkit/wrappers.h"
 #include "toolkit/message_drain.h"
+#include "toolkit/wrappers.h"
 #include "util/dlghelp.h"
 #include "util/libinit.h"
 #include "util/popmsg.h"
+#include "util/profile.h"
 #include "base/text.h"
 
 namespace vistoro {

@@ -35,7 +35,7 @@ void registerDialogClass() {
     wc.lpfnWndProc = ::DefDlgProcW;
     wc.cbWndExtra = DLGWINDOWEXTRA;
     wc.hInstance = ::GetModuleHandleW(nullptr);
-    wc.hCursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
+    wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = L"TDialog";
     g_classRegistered = registerWindowClass(wc);
@@ -82,7 +82,8 @@ TDialog::TDialog(const TDialogNew &a) {
     }
     DWORD style = a.nStyle.value_or(
         static_cast<DWORD>(NOR({DS_MODALFRAME, static_cast<long>(WS_POPUP), WS_CAPTION,
-                                WS_SYSMENU, a.lSizable ? 0x00070000L : 0L})));
+                                WS_SYSMENU,
+                                a.lSizable ? WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX : 0L})));
 
     cResName = a.cResName.value_or("");
     cCaption = rtrim(a.cCaption.value_or(""));
@@ -197,7 +198,7 @@ void TDialog::runModal(HWND owner) {
         const std::string data = cToChar(owner);
         UniqueGlobal block;
         {
-            CursorGuard wait(::LoadCursorW(nullptr, MAKEINTRESOURCEW(32514))); // hourglass
+            CursorGuard wait(::LoadCursorW(nullptr, IDC_WAIT));
             block.reset(::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, data.size() + 4));
             if (block) {
                 GlobalLockGuard lock(block.get());

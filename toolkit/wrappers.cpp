@@ -89,6 +89,12 @@ HINSTANCE GETINSTANCE() { return ::GetModuleHandleW(nullptr); }
 HWND GETDESKTOPWINDOW() { return ::GetDesktopWindow(); }
 HWND GETACTIVEWINDOW() { return ::GetActiveWindow(); }
 
+bool ENABLEWINDOW(HWND hWnd, bool lEnable) {
+    if (!hWnd || !::IsWindow(hWnd))
+        return false;
+    return ::EnableWindow(hWnd, lEnable ? TRUE : FALSE) != FALSE;
+}
+
 bool TONE(int frequency, int ticks) {
     const DWORD ms = static_cast<DWORD>(ticks * 1000 / 18);
     return ::Beep(static_cast<DWORD>(frequency), ms) != FALSE;

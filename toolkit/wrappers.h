@@ -34,6 +34,8 @@ HICON LOADICON(HINSTANCE instance, int id); // by number: the viewer loads by na
 HINSTANCE GETINSTANCE();
 HWND GETDESKTOPWINDOW();
 HWND GETACTIVEWINDOW();
+// EnableWindow for a window that exists; false for any other.
+bool ENABLEWINDOW(HWND hWnd, bool lEnable);
 bool TONE(int frequency, int ticks);
 int MESSAGEBOX(HWND owner, const std::string &text, const std::string &title, UINT flags);
 

@@ -51,8 +51,18 @@ std::string mapAccents(const std::string &s) {
     return out;
 }
 
-// Platform flags of the six box types.
-constexpr UINT kTypeFlags[] = {0, 64, 33, 35, 36, 292, 17};
+// Platform flags of the six box types (none for 0).
+constexpr UINT kTypeFlags[] = {
+    0,
+    MB_ICONINFORMATION | MB_OK,
+    MB_ICONQUESTION | MB_OKCANCEL,
+    MB_ICONQUESTION | MB_YESNOCANCEL,
+    MB_ICONQUESTION | MB_YESNO,
+    MB_ICONQUESTION | MB_YESNO | MB_DEFBUTTON2,
+    MB_ICONSTOP | MB_OKCANCEL,
+};
+static_assert(kTypeFlags[1] == 64 && kTypeFlags[2] == 33 && kTypeFlags[3] == 35 &&
+              kTypeFlags[4] == 36 && kTypeFlags[5] == 292 && kTypeFlags[6] == 17);
 
 int showBox(HWND owner, const std::string &text, const std::string &title, UINT flags) {
     if (g_boxCall)

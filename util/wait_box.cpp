@@ -16,7 +16,6 @@ namespace {
 std::unique_ptr<TMsgBox> g_box; // the open please-wait box, or nothing
 std::string g_curMsg;           // what CURMSG answers
 
-constexpr int kWarningIcon = 32515;
 constexpr std::size_t kLineChars = 1024;     // longer lines count as several
 constexpr UINT_PTR kCursorSubclass = 0x574D; // one per box window
 
@@ -24,7 +23,7 @@ constexpr UINT_PTR kCursorSubclass = 0x574D; // one per box window
 // handling asks the parent first).
 LRESULT CALLBACK waitCursorProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR) {
     if (msg == WM_SETCURSOR) {
-        ::SetCursor(::LoadCursorW(nullptr, MAKEINTRESOURCEW(32514)));
+        ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
         return TRUE;
     }
     if (msg == WM_NCDESTROY)
@@ -124,7 +123,7 @@ std::unique_ptr<TMsgBox> TMsgBox::New(const TMsgBoxNew &a) {
     icon.bInit = [](TWindow &w) {
         ::SendMessageW(
             w.hWnd, STM_SETICON,
-            reinterpret_cast<WPARAM>(::LoadIconW(nullptr, MAKEINTRESOURCEW(kWarningIcon))), 0);
+            reinterpret_cast<WPARAM>(::LoadIconW(nullptr, IDI_WARNING)), 0);
     };
     box->icon_ = &icon;
 
@@ -154,7 +153,7 @@ std::unique_ptr<TMsgBox> TMsgBox::New(const TMsgBoxNew &a) {
         return nullptr;
     box->hWnd = dlg.hWnd;
     ::SetWindowSubclass(dlg.hWnd, &waitCursorProc, kCursorSubclass, 0);
-    ::SetCursor(::LoadCursorW(nullptr, MAKEINTRESOURCEW(32514)));
+    ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
     return box;
 }
 
