@@ -268,6 +268,8 @@ void benchPace(const std::vector<std::string> &files, double paceMs) {
     }
     const Stats k = statsOf(run.keyToPaint), d = statsOf(decode), p = statsOf(run.paintOnly);
     print("  key to painted", k);
+    print("  key posted to key hook", statsOf(run.keyToHook));
+    print("  key hook to paint start", statsOf(run.hookToPaint));
     print("  paint of the picture", p);
     print("  bare decode (LOADIMG)", d);
     std::printf("  ratio key-to-painted / decode (medians): %.3f; key-to-painted less the paint "
