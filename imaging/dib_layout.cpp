@@ -58,33 +58,25 @@ std::optional<DibLayout> dibLayout(const void *p, SIZE_T blockSize, bool needRow
     if (d.width <= 0 || d.height <= 0 || d.bitCount == 0)
         return std::nullopt;
 
-    // With the 40-byte header, bit-field masks follow it before any table:
-    // red, green and blue, and alpha too with BI_ALPHABITFIELDS.
-    unsigned long long masks = 0;
-    if (d.headerSize == sizeof(BITMAPINFOHEADER) && d.compression == BI_BITFIELDS)
-        masks = 3 * sizeof(DWORD);
-    if (d.headerSize == sizeof(BITMAPINFOHEADER) && d.compression == kBiAlphaBitFields)
-        masks = 4 * sizeof(DWORD);
+    // Only behind the 40-byte header do the masks come before the table;
+    // the larger headers hold them.
+    const unsigned long long masks = d.headerSize == sizeof(BITMAPINFOHEADER)
+                                         ? dibMaskCount(d.headerSize, d.compression) * sizeof(DWORD)
+                                         : 0;
     d.tableOffset = static_cast<DWORD>(d.headerSize + masks);
     const unsigned long long bitsOffset =
         d.tableOffset + static_cast<unsigned long long>(d.colours) * d.entrySize;
     if (bitsOffset > blockSize)
         return std::nullopt;
     d.bitsOffset = static_cast<DWORD>(bitsOffset);
-    if (!needRows)
-        return d;
 
-    unsigned long long rowBytes = 0;
     if (d.compression == BI_RGB || d.compression == BI_BITFIELDS ||
-        d.compression == kBiAlphaBitFields) {
-        rowBytes = dibStride(d.bitCount, static_cast<unsigned long long>(d.width)) *
-                   static_cast<unsigned long long>(d.height);
-    } else {
-        rowBytes = imageSize; // compressed rows: the header says how many bytes
-        if (rowBytes == 0)
-            return std::nullopt;
-    }
-    if (rowBytes > blockSize - bitsOffset)
+        d.compression == kBiAlphaBitFields)
+        d.pixelBytes = dibImageBytes(d.bitCount, static_cast<unsigned long long>(d.width),
+                                     static_cast<unsigned long long>(d.height));
+    else
+        d.pixelBytes = imageSize; // compressed rows: the header says how many bytes
+    if (needRows && (d.pixelBytes == 0 || d.pixelBytes > blockSize - bitsOffset))
         return std::nullopt;
     return d;
 }

@@ -1,6 +1,8 @@
-// Where the parts of a device-independent bitmap lie in its block (a packed
-// bitmap, or a BMP file after its 14-byte file header), checked against the
-// block's size, so that nothing reads past its end.
+// The layout of a bitmap in memory: how many colours its table holds, how
+// long its rows are, where its masks, table and rows lie in its block (a
+// packed bitmap, or a BMP file after its 14-byte file header), all checked
+// against the block's size so that nothing reads past its end. The one
+// place these rules are written.
 #pragma once
 
 #include <windows.h>
@@ -11,6 +13,10 @@ namespace vistoro {
 
 // Bit-field masks with one for alpha as well; not in every SDK's headers.
 inline constexpr DWORD kBiAlphaBitFields = 6;
+
+// Masks stand behind the 40 bytes that every info header starts with:
+// inside the larger headers, or right after the 40-byte one.
+inline constexpr DWORD kDibMasksAt = sizeof(BITMAPINFOHEADER);
 
 struct DibLayout {
     DWORD headerSize = 0; // 40 (or a later, larger header) or 12 for the old one
@@ -23,6 +29,9 @@ struct DibLayout {
     LONG height = 0;      // always positive; the header's sign gives the row order
     bool topDown = false; // a negative height in the header: top row first
     DWORD compression = BI_RGB;
+    // Bytes of pixel data the header declares: whole rows, or for other
+    // compressions the size the header gives (0 when it gives none).
+    unsigned long long pixelBytes = 0;
 };
 
 // Bytes in one row of pixels, padded to whole 32-bit words.
@@ -31,9 +40,24 @@ constexpr unsigned long long dibStride(unsigned long long bitCount,
     return (bitCount * width + 31) / 32 * 4;
 }
 
-// Colours of a packed bitmap: the count of colours used when not 0, else
-// 2, 16 or 256 for 1, 4 or 8 bits, and none for other depths.
+// Bytes of all rows of uncompressed pixels.
+constexpr unsigned long long dibImageBytes(unsigned long long bitCount, unsigned long long width,
+                                           unsigned long long height) noexcept {
+    return dibStride(bitCount, width) * height;
+}
+
+// Colours in the table: the count of colours used when not 0, else 2, 16
+// or 256 for 1, 4 or 8 bits, and none for other depths.
 DWORD dibColours(WORD bitCount, DWORD coloursUsed) noexcept;
+
+// Masks for pixels laid out by them: red, green and blue, and alpha too
+// where the header has room for it (56 bytes on) or the compression adds
+// it; none for other compressions.
+constexpr DWORD dibMaskCount(DWORD headerSize, DWORD compression) noexcept {
+    if (compression != BI_BITFIELDS && compression != kBiAlphaBitFields)
+        return 0;
+    return headerSize >= 56 || compression == kBiAlphaBitFields ? 4 : 3;
+}
 
 // The layout of the block at p of blockSize bytes; nothing when the header
 // is unknown or its colour table or rows would not fit in the block. With
