@@ -1,5 +1,7 @@
 #include "imaging/dib_layout.h"
 
+#include "imaging/picture_limits.h"
+
 #include <climits>
 #include <cstring>
 
@@ -20,7 +22,8 @@ DWORD dibColours(WORD bitCount, DWORD coloursUsed) noexcept {
     }
 }
 
-std::optional<DibLayout> dibLayout(const void *p, SIZE_T blockSize, bool needRows) noexcept {
+std::optional<DibLayout> dibLayout(const void *p, SIZE_T blockSize, bool needRows,
+                                   DibTable table) noexcept {
     if (!p || blockSize < sizeof(DWORD))
         return std::nullopt;
     DibLayout d;
@@ -31,6 +34,7 @@ std::optional<DibLayout> dibLayout(const void *p, SIZE_T blockSize, bool needRow
         if (blockSize < sizeof core)
             return std::nullopt;
         std::memcpy(&core, p, sizeof core);
+        d.planes = core.bcPlanes;
         d.bitCount = core.bcBitCount;
         d.colours = dibColours(core.bcBitCount, 0);
         d.entrySize = sizeof(RGBTRIPLE);
@@ -41,6 +45,7 @@ std::optional<DibLayout> dibLayout(const void *p, SIZE_T blockSize, bool needRow
         if (blockSize < d.headerSize)
             return std::nullopt;
         std::memcpy(&info, p, sizeof info);
+        d.planes = info.biPlanes;
         d.bitCount = info.biBitCount;
         d.colours = dibColours(info.biBitCount, info.biClrUsed);
         d.entrySize = sizeof(RGBQUAD);
@@ -57,6 +62,8 @@ std::optional<DibLayout> dibLayout(const void *p, SIZE_T blockSize, bool needRow
     }
     if (d.width <= 0 || d.height <= 0 || d.bitCount == 0)
         return std::nullopt;
+    if (table == DibTable::paletteIndexes)
+        d.entrySize = sizeof(WORD);
 
     // Only behind the 40-byte header do the masks come before the table;
     // the larger headers hold them.
@@ -79,6 +86,37 @@ std::optional<DibLayout> dibLayout(const void *p, SIZE_T blockSize, bool needRow
     if (needRows && (d.pixelBytes == 0 || d.pixelBytes > blockSize - bitsOffset))
         return std::nullopt;
     return d;
+}
+
+bool packedBitmapFits(const BYTE *data, std::size_t size, const BYTE *bitsAt, std::size_t bitsSize,
+                      bool paletteIndexes) noexcept {
+    const auto d = dibLayout(data, size, bitsAt == nullptr,
+                             paletteIndexes ? DibTable::paletteIndexes : DibTable::colours);
+    if (!d || d->planes != 1 || d->colours > 256)
+        return false;
+    const WORD bits = d->bitCount;
+    bool drawn = false;
+    switch (d->compression) {
+    case BI_RGB:
+        drawn = bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
+        break;
+    case BI_RLE8:
+        drawn = bits == 8 && !d->topDown; // run-length data is stored bottom-up only
+        break;
+    case BI_RLE4:
+        drawn = bits == 4 && !d->topDown;
+        break;
+    case BI_BITFIELDS:
+        drawn = bits == 16 || bits == 32;
+        break;
+    default:
+        break;
+    }
+    const auto pixels =
+        static_cast<unsigned long long>(d->width) * static_cast<unsigned long long>(d->height);
+    if (!drawn || pixels > kMaxPicturePixels)
+        return false;
+    return !bitsAt || (d->pixelBytes != 0 && d->pixelBytes <= bitsSize);
 }
 
 } // namespace vistoro

@@ -1,12 +1,13 @@
 // The layout of a bitmap in memory: how many colours its table holds, how
 // long its rows are, where its masks, table and rows lie in its block (a
-// packed bitmap, or a BMP file after its 14-byte file header), all checked
-// against the block's size so that nothing reads past its end. The one
-// place these rules are written.
+// packed bitmap, a BMP file after its 14-byte file header, or a bitmap
+// inside a metafile record), all checked against the block's size so that
+// nothing reads past its end. The one place these rules are written.
 #pragma once
 
 #include <windows.h>
 
+#include <cstddef>
 #include <optional>
 
 namespace vistoro {
@@ -18,11 +19,16 @@ inline constexpr DWORD kBiAlphaBitFields = 6;
 // inside the larger headers, or right after the 40-byte one.
 inline constexpr DWORD kDibMasksAt = sizeof(BITMAPINFOHEADER);
 
+// What the colour table holds: colours, or (as metafile records may carry
+// a bitmap) 16-bit indexes into the palette selected where it is drawn.
+enum class DibTable { colours, paletteIndexes };
+
 struct DibLayout {
     DWORD headerSize = 0; // 40 (or a later, larger header) or 12 for the old one
+    WORD planes = 0;
     WORD bitCount = 0;
     DWORD colours = 0;     // entries in the colour table
-    DWORD entrySize = 0;   // 4 (blue, green, red, reserved) or 3 with the old header
+    DWORD entrySize = 0;   // 4 (blue, green, red, reserved), 3 with the old header, 2 for indexes
     DWORD tableOffset = 0; // where the colour table starts
     DWORD bitsOffset = 0;  // where the pixel rows start
     LONG width = 0;
@@ -46,6 +52,13 @@ constexpr unsigned long long dibImageBytes(unsigned long long bitCount, unsigned
     return dibStride(bitCount, width) * height;
 }
 
+// Bytes in one row of a device-dependent bitmap, the form the oldest
+// metafile records store: padded to whole 16-bit words only.
+constexpr unsigned long long ddbStride(unsigned long long bitCount,
+                                       unsigned long long width) noexcept {
+    return (bitCount * width + 15) / 16 * 2;
+}
+
 // Colours in the table: the count of colours used when not 0, else 2, 16
 // or 256 for 1, 4 or 8 bits, and none for other depths.
 DWORD dibColours(WORD bitCount, DWORD coloursUsed) noexcept;
@@ -62,6 +75,15 @@ constexpr DWORD dibMaskCount(DWORD headerSize, DWORD compression) noexcept {
 // The layout of the block at p of blockSize bytes; nothing when the header
 // is unknown or its colour table or rows would not fit in the block. With
 // needRows false only the header and colour table must fit.
-std::optional<DibLayout> dibLayout(const void *p, SIZE_T blockSize, bool needRows) noexcept;
+std::optional<DibLayout> dibLayout(const void *p, SIZE_T blockSize, bool needRows,
+                                   DibTable table = DibTable::colours) noexcept;
+
+// Whether a bitmap carried by a metafile record is one the platform's
+// players draw safely: a known depth and compression, one plane, at most
+// 256 colours, run-length rows bottom-up, within the largest picture, and
+// its header, table and rows wholly inside [data, data + size); or, when
+// bitsAt is not null, header and table there and the rows inside bitsSize.
+bool packedBitmapFits(const BYTE *data, std::size_t size, const BYTE *bitsAt, std::size_t bitsSize,
+                      bool paletteIndexes) noexcept;
 
 } // namespace vistoro

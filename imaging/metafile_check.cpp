@@ -1,7 +1,7 @@
 #include "imaging/metafile_check.h"
 
 #include "imaging/byte_order.h"
-#include "imaging/picture_limits.h"
+#include "imaging/dib_layout.h"
 
 #include <cstdint>
 #include <vector>
@@ -11,8 +11,6 @@ namespace vistoro {
 namespace {
 
 using u64 = std::uint64_t;
-
-std::int32_t i32(const BYTE *p) noexcept { return static_cast<std::int32_t>(le32(p)); }
 
 constexpr std::uint32_t kEmfSignature = 0x464D4520; // " EMF"
 constexpr std::uint32_t kEmfPlusSignature = 0x2B464D45; // "EMF+"
@@ -381,8 +379,8 @@ class WmfRecord {
     const BYTE *paramBytes(u64 i) const noexcept { return p_ + 6 + i * 2; }
     u64 paramBytesFrom(u64 i) const noexcept { return (params_ - i) * 2; }
     // A packed bitmap from parameter `i` to the end of the record.
-    bool bitmapFrom(u64 i, bool paletteIndices) const noexcept {
-        return has(i + 2) && packedBitmapFits(paramBytes(i), paramBytesFrom(i), nullptr, 0, paletteIndices);
+    bool bitmapFrom(u64 i, bool paletteIndexes) const noexcept {
+        return has(i + 2) && packedBitmapFits(paramBytes(i), paramBytesFrom(i), nullptr, 0, paletteIndexes);
     }
 
   private:
@@ -530,8 +528,7 @@ bool windowsRecordIsSound(const WmfRecord &r, ObjectTable &objects) {
             return false;
         const u64 width = r.param(first), height = r.param(first + 1);
         const u64 planes = r.param(first + 3), bits = r.param(first + 4);
-        const u64 rowBytes = (width * bits + 15) / 16 * 2;
-        return r.has(first + 5 + rowBytes * height * planes / 2);
+        return r.has(first + 5 + ddbStride(bits, width) * height * planes / 2);
     }
     default:
         return true;
@@ -630,69 +627,6 @@ bool metafileRecordsHoldTogether(const BYTE *data, std::size_t size) noexcept {
         return windowsMetafileIsSound(data, size);
     }
     return false;
-}
-
-bool packedBitmapFits(const BYTE *data, std::size_t size, const BYTE *bitsAt,
-                      std::size_t bitsSize, bool paletteIndices) noexcept {
-    if (size < 12)
-        return false;
-    const std::uint32_t headerBytes = le32(data);
-    u64 width, height, tableBytes, bitCount, compression = BI_RGB, colours;
-    u64 sizeImage = 0;
-    if (headerBytes == 12) { // the old core header
-        width = le16(data + 4);
-        height = le16(data + 6);
-        if (le16(data + 8) != 1)
-            return false;
-        bitCount = le16(data + 10);
-        colours = bitCount <= 8 ? u64{1} << bitCount : 0;
-        tableBytes = 12 + colours * (paletteIndices ? 2 : 3);
-    } else {
-        if (headerBytes < 40 || headerBytes > size)
-            return false;
-        const std::int32_t w = i32(data + 4), h = i32(data + 8);
-        if (w <= 0 || h == 0 || h == INT32_MIN || le16(data + 12) != 1)
-            return false;
-        width = static_cast<u64>(w);
-        height = static_cast<u64>(h < 0 ? -static_cast<std::int64_t>(h) : h);
-        bitCount = le16(data + 14);
-        compression = le32(data + 16);
-        sizeImage = le32(data + 20);
-        const std::uint32_t used = le32(data + 32);
-        if (used > 256)
-            return false;
-        colours = used ? used : (bitCount <= 8 ? u64{1} << bitCount : 0);
-        const u64 masks = (compression == BI_BITFIELDS && headerBytes == 40) ? 12 : 0;
-        tableBytes = headerBytes + masks + colours * (paletteIndices ? 2 : 4);
-        // Run-length data is stored bottom-up only.
-        const bool rle = compression == BI_RLE8 || compression == BI_RLE4;
-        if (rle && (h < 0 || sizeImage == 0))
-            return false;
-    }
-    switch (bitCount) {
-    case 1:
-    case 4:
-    case 8:
-    case 16:
-    case 24:
-    case 32:
-        break;
-    default:
-        return false;
-    }
-    const bool fits = (compression == BI_RGB) || (compression == BI_RLE8 && bitCount == 8) ||
-                      (compression == BI_RLE4 && bitCount == 4) ||
-                      (compression == BI_BITFIELDS && (bitCount == 16 || bitCount == 32));
-    if (!fits || width == 0 || height == 0 || width * height > kMaxPicturePixels)
-        return false;
-    const u64 pixelBytes = (compression == BI_RLE8 || compression == BI_RLE4)
-                               ? sizeImage
-                               : (width * bitCount + 31) / 32 * 4 * height;
-    if (tableBytes > size)
-        return false;
-    if (!bitsAt)
-        return pixelBytes <= size - tableBytes;
-    return pixelBytes <= bitsSize;
 }
 
 } // namespace vistoro

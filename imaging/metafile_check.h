@@ -27,10 +27,4 @@ bool metafileRecordsHoldTogether(const BYTE *data, std::size_t size) noexcept;
 bool enhancedMetafileIsSound(const BYTE *data, std::size_t size) noexcept;
 bool windowsMetafileIsSound(const BYTE *data, std::size_t size) noexcept;
 
-// Whether a packed device-independent bitmap (header, colour table, then
-// bits when bitsAt is null) lies wholly inside [data, data + size), with
-// its bits at bitsAt/bitsSize when they are stored apart.
-bool packedBitmapFits(const BYTE *data, std::size_t size, const BYTE *bitsAt,
-                      std::size_t bitsSize, bool paletteIndices) noexcept;
-
 } // namespace vistoro
