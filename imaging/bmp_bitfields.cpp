@@ -71,9 +71,7 @@ bool hasBitFieldPixels(const BYTE *d, std::size_t size) noexcept {
         return false; // no masks, or (64 bytes) a header whose compressions differ
     }
     const std::uint16_t bitCount = le16(info + 14);
-    const std::uint32_t compression = le32(info + 16);
-    return (bitCount == 16 || bitCount == 32) &&
-           (compression == BI_BITFIELDS || compression == kBiAlphaBitFields);
+    return (bitCount == 16 || bitCount == 32) && dibMaskCount(le32(info), le32(info + 16)) != 0;
 }
 
 std::shared_ptr<const ByteBlock> plainBmpFrom(const BYTE *d, std::size_t size) {
