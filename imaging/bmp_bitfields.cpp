@@ -17,9 +17,7 @@ namespace vistoro {
 namespace {
 
 constexpr std::size_t kFileHeaderBytes = sizeof(BITMAPFILEHEADER);
-// The masks stand behind the 40 bytes that every info header starts with:
-// inside the larger headers, or right after the 40-byte one.
-constexpr std::size_t kMasksAt = kFileHeaderBytes + sizeof(BITMAPINFOHEADER);
+constexpr std::size_t kMasksAt = kFileHeaderBytes + kDibMasksAt;
 
 // One channel of a pixel: the bits of it that count, at most eight, and
 // what each of their values is in 8 bits.
@@ -73,9 +71,7 @@ bool hasBitFieldPixels(const BYTE *d, std::size_t size) noexcept {
         return false; // no masks, or (64 bytes) a header whose compressions differ
     }
     const std::uint16_t bitCount = le16(info + 14);
-    const std::uint32_t compression = le32(info + 16);
-    return (bitCount == 16 || bitCount == 32) &&
-           (compression == BI_BITFIELDS || compression == kBiAlphaBitFields);
+    return (bitCount == 16 || bitCount == 32) && dibMaskCount(le32(info), le32(info + 16)) != 0;
 }
 
 std::shared_ptr<const ByteBlock> plainBmpFrom(const BYTE *d, std::size_t size) {
@@ -86,18 +82,17 @@ std::shared_ptr<const ByteBlock> plainBmpFrom(const BYTE *d, std::size_t size) {
                                 static_cast<std::uint64_t>(layout->height)))
         return nullptr;
 
-    // Red, green and blue, then alpha where the header has room for it or
-    // the compression adds it behind them; then the rows, all in the file.
-    const bool alphaGiven = layout->headerSize >= 56 || layout->compression == kBiAlphaBitFields;
-    const std::size_t masksEnd = kMasksAt + (alphaGiven ? 16 : 12);
+    // The masks, then the rows, all in the file.
+    const DWORD maskCount = dibMaskCount(layout->headerSize, layout->compression);
+    const std::size_t masksEnd = kMasksAt + maskCount * 4;
     const std::uint64_t rowsAt = le32(d + 10);
     const std::uint64_t width = static_cast<std::uint64_t>(layout->width);
     const std::uint64_t height = static_cast<std::uint64_t>(layout->height);
     const std::uint64_t stride = dibStride(layout->bitCount, width);
-    if (rowsAt < masksEnd || rowsAt > size || stride * height > size - rowsAt)
+    if (rowsAt < masksEnd || rowsAt > size || layout->pixelBytes > size - rowsAt)
         return nullptr;
     std::uint32_t masks[4] = {};
-    for (std::size_t k = 0; k < (alphaGiven ? 4u : 3u); ++k)
+    for (std::size_t k = 0; k < maskCount; ++k)
         masks[k] = le32(d + kMasksAt + 4 * k);
     const std::uint32_t pixelBits = layout->bitCount == 16 ? 0xFFFF : 0xFFFFFFFF;
     std::uint32_t taken = 0;

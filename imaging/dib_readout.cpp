@@ -22,10 +22,6 @@ class ScreenWithPalette {
 
 } // namespace
 
-DWORD colourTableEntries(WORD bitCount) noexcept {
-    return bitCount <= 8 ? (DWORD{1} << bitCount) : 0;
-}
-
 PackedDib packedDibFromBitmap(HBITMAP hBitmap, HPALETTE hPalette) {
     if (!hBitmap)
         return {};
@@ -40,7 +36,8 @@ PackedDib packedDibFromBitmap(HBITMAP hBitmap, HPALETTE hPalette) {
     header.biPlanes = 1;
     header.biBitCount = bitCount;
     header.biCompression = BI_RGB;
-    const DWORD tableBytes = colourTableEntries(bitCount) * sizeof(RGBQUAD);
+    // Bitmaps come in 1, 4, 8, 16, 24 or 32 bits: the full table up to 8.
+    const DWORD tableBytes = dibColours(bitCount, 0) * sizeof(RGBQUAD);
     const DWORD headBytes = sizeof header + tableBytes;
 
     ScreenWithPalette screen(hPalette ? hPalette
@@ -63,9 +60,10 @@ PackedDib packedDibFromBitmap(HBITMAP hBitmap, HPALETTE hPalette) {
     }
     unsigned long long imageSize = header.biSizeImage;
     if (imageSize == 0)
-        imageSize = dibStride(bitCount, static_cast<unsigned long long>(header.biWidth)) *
-                    static_cast<unsigned long long>(header.biHeight < 0 ? -header.biHeight
-                                                                        : header.biHeight);
+        imageSize = dibImageBytes(
+            bitCount, static_cast<unsigned long long>(header.biWidth),
+            static_cast<unsigned long long>(header.biHeight < 0 ? -header.biHeight
+                                                                : header.biHeight));
     if (imageSize == 0 || imageSize > std::numeric_limits<DWORD>::max() - headBytes)
         return {};
 

@@ -13,9 +13,6 @@ struct PackedDib {
     DWORD imageSize = 0;     // bytes of row data
 };
 
-// Colours in the table for a bit count: 2^n up to 8 bits, none above.
-DWORD colourTableEntries(WORD bitCount) noexcept;
-
 // The read-out through a screen context with hPalette selected and realised
 // (the stock default palette when none is given); the palette is put back
 // and the context released on every path.

@@ -1,9 +1,6 @@
-// A structural walk of metafile data before any platform call sees it. The
-// platform's metafile players trust the offsets, counts, sizes and object
-// indexes inside the records; a damaged file makes them read or write past
-// their buffers, or step through the records for ever. The walk refuses
-// data whose records do not hold together, or which uses a record the
-// players are known to mishandle. Internal to the imaging layer.
+// Metafile data told apart the way the platform's loaders tell it, and
+// walked by the check of its kind (emf_check.h, wmf_check.h) before any
+// platform call sees it. Internal to the imaging layer.
 #pragma once
 
 #include <windows.h>
@@ -21,16 +18,5 @@ MetafileKind metafileKindOf(const BYTE *data, std::size_t size) noexcept;
 // True when the data is no metafile at all, or a metafile of its kind whose
 // every record holds together.
 bool metafileRecordsHoldTogether(const BYTE *data, std::size_t size) noexcept;
-
-// The parts, for the tests: an enhanced metafile from its header record,
-// and a Windows metafile from its nine-word header (placeable header off).
-bool enhancedMetafileIsSound(const BYTE *data, std::size_t size) noexcept;
-bool windowsMetafileIsSound(const BYTE *data, std::size_t size) noexcept;
-
-// Whether a packed device-independent bitmap (header, colour table, then
-// bits when bitsAt is null) lies wholly inside [data, data + size), with
-// its bits at bitsAt/bitsSize when they are stored apart.
-bool packedBitmapFits(const BYTE *data, std::size_t size, const BYTE *bitsAt,
-                      std::size_t bitsSize, bool paletteIndices) noexcept;
 
 } // namespace vistoro
