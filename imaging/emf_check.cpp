@@ -185,12 +185,17 @@ bool extendedRecordsHoldTogether(const BYTE *data, std::uint32_t bytes) noexcept
             if (dataSize < 36)
                 return false;
             break;
-        case kDrawDriverString:
-            // Font, brush, options, matrix flag, glyph count; then two
-            // bytes a glyph and eight a position.
-            if (dataSize < 20 || u64{le32(r + 12 + 16)} * 10 + 20 > dataSize)
+        case kDrawDriverString: {
+            // Brush, options, matrix flag, glyph count (the font is in the
+            // flags); then two bytes a glyph, eight a position, and the
+            // matrix when the flag says so.
+            if (dataSize < 16)
+                return false;
+            const u64 matrix = le32(r + 12 + 8) != 0 ? 24 : 0;
+            if (u64{le32(r + 12 + 12)} * 10 + 16 + matrix > dataSize)
                 return false;
             break;
+        }
         default:
             break;
         }
@@ -328,7 +333,8 @@ bool enhancedMetafileIsSound(const BYTE *data, std::size_t size) noexcept {
     if (headerSize < 88 || headerSize % 4 != 0 || total % 4 != 0 || total > size ||
         headerSize > total || handles < 1)
         return false;
-    const std::uint32_t descChars = le32(data + 64), descAt = le32(data + 68);
+    // The description: its count of wide characters, then where it starts.
+    const std::uint32_t descChars = le32(data + 60), descAt = le32(data + 64);
     if (descChars && (descAt > headerSize || u64{descChars} * 2 > headerSize - descAt))
         return false;
     if (headerSize >= 108) {

@@ -91,6 +91,20 @@ Words extended(std::uint32_t type, std::uint32_t dataSize) {
     return record(70, {20, 0x2B464D45, type, 16, dataSize, 0});
 }
 
+// A comment carrying one record of the extended format with these data.
+Words extendedWith(std::uint32_t type, const Words &data) {
+    const auto dataBytes = static_cast<std::uint32_t>(4 * data.size());
+    Words body{4 + 12 + dataBytes, 0x2B464D45, type, 12 + dataBytes, dataBytes};
+    body.insert(body.end(), data.begin(), data.end());
+    return record(70, body);
+}
+
+// Glyphs drawn by the driver: brush, options, matrix flag, the glyph count
+// and room for two glyphs and their positions.
+Words driverString(std::uint32_t glyphs) {
+    return extendedWith(0x4036, {0, 0, 0, glyphs, 0x00420041, 1, 1, 2, 2});
+}
+
 } // namespace
 
 TEST(EmfCheck, EachRecordHoldsTogether) {
@@ -127,6 +141,8 @@ TEST(EmfCheck, EachRecordHoldsTogether) {
         {"an extended record holding its data", emf({extended(0x4001, 4)}), true},
         {"an extended record's data past its size", emf({extended(0x4001, 8)}), false},
         {"a saved state without its index", emf({extended(0x4025, 0)}), false},
+        {"glyphs drawn by the driver", emf({driverString(2)}), true},
+        {"more glyphs than the record holds", emf({driverString(3)}), false},
     };
     for (const Row &r : rows)
         EXPECT_EQ(sound(r.file), r.sound) << r.what;
@@ -145,4 +161,14 @@ TEST(EmfCheck, TheWalkEndsOnlyAtItsEndRecord) {
     EXPECT_FALSE(sound(emf({}, 0))); // not even the slot of the metafile itself
     // The platform's own recording of a picture.
     EXPECT_TRUE(sound(imgtest::emfBytes(60, 40)));
+}
+
+TEST(EmfCheck, TheHeadersDescriptionIsReadWhereItStands) {
+    // A short description, as programs write one, inside the header.
+    std::string described = imgtest::emfBytes(60, 40, std::wstring(L"Vistoro\0Picture\0", 16));
+    ASSERT_GT(described.size(), 108u);
+    EXPECT_TRUE(sound(described));
+    // One that claims more characters than the header holds.
+    described[60] = '\xFF';
+    EXPECT_FALSE(sound(described));
 }

@@ -124,8 +124,9 @@ bool saveRows(const std::string &path, const wchar_t *mime, int width, int heigh
     return saved;
 }
 
-std::string emfBytes(int width, int height) {
-    HDC dc = CreateEnhMetaFileW(nullptr, nullptr, nullptr, nullptr);
+std::string emfBytes(int width, int height, const std::wstring &description) {
+    HDC dc = CreateEnhMetaFileW(nullptr, nullptr, nullptr,
+                                description.empty() ? nullptr : description.c_str());
     fillHalves(dc, width, height);
     HENHMETAFILE emf = CloseEnhMetaFile(dc);
     std::string bytes(GetEnhMetaFileBits(emf, 0, nullptr), '\0');

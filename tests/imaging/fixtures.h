@@ -41,7 +41,7 @@ bool saveRows(const std::string &path, const wchar_t *mime, int width, int heigh
               int format, BYTE *rows);
 
 // A metafile whose left half is red and right half is blue.
-std::string emfBytes(int width, int height);
+std::string emfBytes(int width, int height, const std::wstring &description = {});
 std::string wmfBytes(int width, int height, bool withExtent = true); // no placeable header
 std::string placeable(const std::string &wmf, int width, int height);
 
