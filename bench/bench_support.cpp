@@ -7,10 +7,10 @@
 #include <gdiplus.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cwchar>
-#include <atomic>
 #include <string>
 #include <thread>
 #include <vector>
@@ -35,7 +35,9 @@ Stats statsOf(std::vector<double> v) {
     return {at(0.5), at(0.1), at(0.9), v.front(), v.back()};
 }
 
-double median(std::vector<double> v) { return v.empty() ? 0 : statsOf(std::move(v)).median; }
+double median(std::vector<double> v) {
+    return v.empty() ? 0 : statsOf(std::move(v)).median;
+}
 
 void print(const char *what, const Stats &s) {
     std::printf("%-28s median %8.2f ms   p10 %8.2f   p90 %8.2f   min %8.2f   max %8.2f\n", what,
@@ -148,7 +150,9 @@ Pinger::~Pinger() {
     delete state_;
 }
 
-void Pinger::aimAt(void *hwnd) { state_->window = static_cast<HWND>(hwnd); }
+void Pinger::aimAt(void *hwnd) {
+    state_->window = static_cast<HWND>(hwnd);
+}
 
 double Pinger::stop() {
     state_->running = false;

@@ -6,11 +6,11 @@
 //
 // Usage: gallery_bench [pictures]    (default 192)
 //        gallery_bench folder DIR...  (the pictures of each folder)
+#include "base/error.h"
+#include "base/handles.h"
 #include "bench/bench_support.h"
 #include "imaging/decode.h"
 #include "imaging/gdiplus_session.h"
-#include "base/handles.h"
-#include "base/error.h"
 #include "viewer/decoder.h"
 #include "viewer/gallery.h"
 

@@ -1,12 +1,12 @@
 #include "errors/handler.h"
 
+#include "base/text.h"
 #include "errors/fault.h"
 #include "errors/handler_frame.h"
 #include "util/popmsg.h"
-#include "base/text.h"
 
-#include <windows.h>
 #include <shellapi.h>
+#include <windows.h>
 
 #include <vector>
 
@@ -96,9 +96,13 @@ int HandlerFrame::onTop() noexcept {
     return static_cast<int>(k);
 }
 
-bool reportInProgress() noexcept { return g_reporting; }
+bool reportInProgress() noexcept {
+    return g_reporting;
+}
 
-void setHandlerPorts(HandlerPorts p) { ports() = std::move(p); }
+void setHandlerPorts(HandlerPorts p) {
+    ports() = std::move(p);
+}
 
 void SUNLOCK() noexcept {}
 
@@ -245,8 +249,8 @@ std::string encodeMailBody(const std::string &text, bool semicolonBreaks) {
 }
 
 std::string mailtoAddress(const std::string &path, const std::string &cMsg) {
-    return "mailto:?subject=Rapporto di errore&body=Applicazione: " +
-           encodeMailBody(path, false) + "%0d%0a%0d%0a" + encodeMailBody(cMsg, true);
+    return "mailto:?subject=Rapporto di errore&body=Applicazione: " + encodeMailBody(path, false) +
+           "%0d%0a%0d%0a" + encodeMailBody(cMsg, true);
 }
 
 } // namespace vistoro

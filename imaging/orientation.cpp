@@ -67,7 +67,8 @@ int flippedVertically(int orientation) noexcept {
 void orientBand(const std::uint32_t *src, std::ptrdiff_t srcStride, long W, long H, long firstRow,
                 long rows, int orientation, std::uint32_t *dst, RowOrder dstOrder) {
     orientTopDown(src, srcStride, W, H, firstRow, rows,
-                  dstOrder == RowOrder::BottomUp ? flippedVertically(orientation) : orientation, dst);
+                  dstOrder == RowOrder::BottomUp ? flippedVertically(orientation) : orientation,
+                  dst);
 }
 
 void orientPixels(const std::uint32_t *src, std::ptrdiff_t srcStride, long W, long H,

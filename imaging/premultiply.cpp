@@ -57,8 +57,7 @@ UniqueBitmap premultipliedSection(Gdiplus::GpBitmap *source, UINT width, UINT he
     const LONG outH = static_cast<LONG>(across ? width : height);
     BITMAPINFO info = rgb32Info(outW, outH, RowOrder::BottomUp);
     void *bits = nullptr;
-    UniqueBitmap section(
-        ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    UniqueBitmap section(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     if (!section || !bits)
         return {};
     const INT stride = static_cast<INT>(width) * 4;

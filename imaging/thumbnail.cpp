@@ -31,7 +31,8 @@ class HeadOfFile {
             return;
         head_.resize(kThumbnailSearchBytes);
         DWORD read = 0;
-        if (!::ReadFile(file_.get(), head_.data(), static_cast<DWORD>(head_.size()), &read, nullptr))
+        if (!::ReadFile(file_.get(), head_.data(), static_cast<DWORD>(head_.size()), &read,
+                        nullptr))
             read = 0;
         head_.resize(read);
     }

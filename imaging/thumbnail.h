@@ -13,7 +13,7 @@ namespace vistoro {
 inline constexpr std::size_t kThumbnailSearchBytes = 64 * 1024;
 
 struct EmbeddedThumbnail {
-    HBITMAP hBitmap = nullptr;                  // the caller's, upright as the photo
+    HBITMAP hBitmap = nullptr;                     // the caller's, upright as the photo
     std::uint64_t photoWidth = 0, photoHeight = 0; // the photo's own size, upright
 };
 

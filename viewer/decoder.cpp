@@ -111,7 +111,8 @@ BackgroundDecoder::BackgroundDecoder() : shared_(std::make_shared<Shared>()) {
     for (unsigned i = 0; i < wanted; ++i) {
         // Nobody waits for a worker: its handle goes at once.
         auto *param = new std::shared_ptr<Shared>(shared_);
-        const UniqueKernelHandle thread(::CreateThread(nullptr, 0, &Shared::run, param, 0, nullptr));
+        const UniqueKernelHandle thread(
+            ::CreateThread(nullptr, 0, &Shared::run, param, 0, nullptr));
         if (thread)
             ++workers_;
         else
@@ -119,7 +120,9 @@ BackgroundDecoder::BackgroundDecoder() : shared_(std::make_shared<Shared>()) {
     }
 }
 
-BackgroundDecoder::~BackgroundDecoder() { end(); }
+BackgroundDecoder::~BackgroundDecoder() {
+    end();
+}
 
 BackgroundDecoder::Ticket BackgroundDecoder::submit(std::string file, Make make, Deliver deliver) {
     const Ticket ticket = ++lastTicket_;
@@ -232,6 +235,8 @@ BackgroundDecoder &backgroundDecoder() {
     return *decoder;
 }
 
-void endBackgroundDecoder() noexcept { programDecoder().reset(); }
+void endBackgroundDecoder() noexcept {
+    programDecoder().reset();
+}
 
 } // namespace vistoro

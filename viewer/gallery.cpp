@@ -108,7 +108,8 @@ class GalleryFill {
   private:
     void askForMore() {
         BackgroundDecoder &decoder = backgroundDecoder();
-        while (!stopped_ && nextToAsk_ < files_.size() && nextToAsk_ < nextToPlace_ + kCellsInFlight) {
+        while (!stopped_ && nextToAsk_ < files_.size() &&
+               nextToAsk_ < nextToPlace_ + kCellsInFlight) {
             const std::size_t index = nextToAsk_++;
             const COLORREF background = background_;
             inFlight_[index] = decoder.submit(
@@ -280,7 +281,8 @@ void GALLERY(const std::string &cFile) {
     GalleryFill fill(gallery, aFiles);
     // A click and a mouse move do nothing: both hooks stay empty.
     gallery.Activate({
-        .bPainted = [&fill](HDC dc, const PAINTSTRUCT &ps, TWindow &) { fill.paint(dc, ps.rcPaint); },
+        .bPainted = [&fill](HDC dc, const PAINTSTRUCT &ps,
+                            TWindow &) { fill.paint(dc, ps.rcPaint); },
         .lCentered = false,
         // Ending stops the fill before anything else: cells still coming
         // are released as they arrive.

@@ -147,7 +147,9 @@ std::string captionFor(const ImageList &list, int nIdx, const std::string &cFile
     return kTitlePrefix + trimRight(cFile);
 }
 
-void setRandomPick(RandomPick pick) { randomPick() = std::move(pick); }
+void setRandomPick(RandomPick pick) {
+    randomPick() = std::move(pick);
+}
 
 std::optional<bool> CHANGEIMG(TDialog &oDlg, ViewerState &st, int nKey) {
     if (oDlg.bStart)

@@ -53,11 +53,13 @@ DecodeOutcome decodePicture(const std::string &file, std::uint64_t maxPixels) {
     return out;
 }
 
-PictureCache::~PictureCache() { clear(); }
+PictureCache::~PictureCache() {
+    clear();
+}
 
 PictureCache::Held *PictureCache::find(const std::string &file) noexcept {
-    const auto it = std::find_if(held_.begin(), held_.end(),
-                                 [&](const Held &h) { return h.file == file; });
+    const auto it =
+        std::find_if(held_.begin(), held_.end(), [&](const Held &h) { return h.file == file; });
     return it == held_.end() ? nullptr : &*it;
 }
 
@@ -207,8 +209,8 @@ void PictureCache::advance() {
     // Held from here on: the picture just left, and the files the look-ahead
     // has reached (those that fail, so that a key passes over them at once,
     // and the one it stopped at).
-    const auto reached = ahead_.begin() + static_cast<std::ptrdiff_t>(
-                                              std::min(aheadNext_ + 1, ahead_.size()));
+    const auto reached =
+        ahead_.begin() + static_cast<std::ptrdiff_t>(std::min(aheadNext_ + 1, ahead_.size()));
     std::vector<std::string> useless;
     for (const Held &h : held_)
         if (h.file != leftFile_ && std::find(ahead_.begin(), reached, h.file) == reached)
@@ -224,9 +226,7 @@ void PictureCache::arrived(const std::string &file, DecodeOutcome outcome) {
     h->stamp = outcome.stamp;
     h->bitmap = std::move(outcome.bitmap);
     h->paintsEveryPixel = outcome.paintsEveryPixel;
-    h->state = h->bitmap           ? State::ready
-               : outcome.tooLarge ? State::tooLarge
-                                  : State::failed;
+    h->state = h->bitmap ? State::ready : outcome.tooLarge ? State::tooLarge : State::failed;
     if (h->state == State::failed && aheadNext_ < ahead_.size() && ahead_[aheadNext_] == file) {
         ++aheadNext_;
         advance();
@@ -234,14 +234,13 @@ void PictureCache::arrived(const std::string &file, DecodeOutcome outcome) {
 }
 
 int PictureCache::heldPictures() const noexcept {
-    return static_cast<int>(std::count_if(held_.begin(), held_.end(),
-                                          [](const Held &h) { return static_cast<bool>(h.bitmap); }));
+    return static_cast<int>(std::count_if(
+        held_.begin(), held_.end(), [](const Held &h) { return static_cast<bool>(h.bitmap); }));
 }
 
 int PictureCache::decodesUnderWay() const noexcept {
-    return static_cast<int>(std::count_if(held_.begin(), held_.end(), [](const Held &h) {
-        return h.state == State::decoding;
-    }));
+    return static_cast<int>(std::count_if(
+        held_.begin(), held_.end(), [](const Held &h) { return h.state == State::decoding; }));
 }
 
 } // namespace vistoro
