@@ -4,8 +4,6 @@
 #include "base/sync.h"
 #include "toolkit/wrappers.h"
 
-#include <objbase.h>
-
 #include <deque>
 #include <mutex>
 
@@ -52,8 +50,10 @@ struct BackgroundDecoder::Shared {
     }
 
     // One worker's life: jobs until the decoder ends. Nothing escapes it.
+    // The imaging service needs no COM apartment here (the streams are the
+    // program's own), and none is made: a multi-threaded apartment in the
+    // process changes how the window thread's common dialogs behave.
     static void work(const std::shared_ptr<Shared> &shared) noexcept {
-        const bool com = SUCCEEDED(::CoInitializeEx(nullptr, COINIT_MULTITHREADED));
         for (;;) {
             Job job;
             {
@@ -70,8 +70,6 @@ struct BackgroundDecoder::Shared {
             const std::lock_guard<SlimLock> hold(shared->lock);
             --shared->running;
         }
-        if (com)
-            ::CoUninitialize();
     }
 
     void finish(Job &job) noexcept {
