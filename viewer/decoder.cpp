@@ -79,13 +79,11 @@ struct BackgroundDecoder::Shared {
         } catch (...) {
             return; // what the job made so far went with the unwinding
         }
-        HWND to = nullptr;
-        {
-            const std::lock_guard<SlimLock> hold(lock);
-            to = inbox;
-        }
-        // Posted, the result is the receiver's; else it is released here.
-        if (to && ::PostMessageW(to, kDelivered, 0, reinterpret_cast<LPARAM>(done.get())))
+        // Posted under the lock, so that a decoder ending meanwhile finds
+        // every result in its inbox when it empties it. Posted, the result
+        // is the receiver's; else it is released here.
+        const std::lock_guard<SlimLock> hold(lock);
+        if (inbox && ::PostMessageW(inbox, kDelivered, 0, reinterpret_cast<LPARAM>(done.get())))
             done.release();
     }
 };
