@@ -277,6 +277,17 @@ void click(int x, int y, bool right) {
     mouseUp(right);
 }
 
+HWND openContextMenu(DWORD pid, HWND wnd, int x, int y, Millis wait) {
+    // The pointer waits in the screen's corner, away from where windows and
+    // their menus appear. On an X server without a window manager the input
+    // focus follows the pointer: a menu mapped under it takes the focus from
+    // its owner, and the lost focus cancels the menu before a key reaches it.
+    SetCursorPos(0, 0);
+    PostMessageW(wnd, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(x, y));
+    PostMessageW(wnd, WM_RBUTTONUP, 0, MAKELPARAM(x, y));
+    return waitWindow(pid, "#32768", "", wait);
+}
+
 bool drag(int fromX, int fromY, int toX, int toY, bool windowFollows) {
     // Each step is taken in by the window under the pointer before the next:
     // when it follows the pointer, until it stands where the step puts it

@@ -95,6 +95,10 @@ void click(int x, int y, bool right = false);
 // pointer has moved with it; false when it did not.
 bool drag(int fromX, int fromY, int toX, int toY, bool windowFollows = false);
 
+// A right click posted at a client point of a window of the process; the
+// menu window it opens, or null when none appears within the wait.
+HWND openContextMenu(DWORD pid, HWND wnd, int x, int y, Millis wait = Millis{5000});
+
 // Screen pixels of a rectangle (screen coordinates), row by row, as
 // 0x00RRGGBB values.
 std::vector<DWORD> screenPixels(const RECT &r);

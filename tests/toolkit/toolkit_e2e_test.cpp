@@ -43,15 +43,6 @@ int indexOf(const std::vector<std::string> &lines, const std::string &line) {
     return it == lines.end() ? -1 : static_cast<int>(it - lines.begin());
 }
 
-HWND waitMenu(DWORD pid) { return waitWindow(pid, "#32768", "", Millis{5000}); }
-
-// Right click at a client point of the window; the menu window it opens.
-HWND openMenu(const Process &p, HWND wnd, int x, int y) {
-    ::PostMessageA(wnd, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(x, y));
-    ::PostMessageA(wnd, WM_RBUTTONUP, 0, MAKELPARAM(x, y));
-    return waitMenu(p.pid());
-}
-
 } // namespace
 
 TEST(ToolkitE2E, ModalDialogHooksKeysClicksMenuAndRefusedClose) {
@@ -119,7 +110,7 @@ TEST(ToolkitE2E, ModalDialogHooksKeysClicksMenuAndRefusedClose) {
     EXPECT_EQ(countOf(logLines(log), "start"), 1);
 
     // Menu: the first entry chosen runs inside Activate, before the menu goes.
-    HWND menu = openMenu(p, wnd, 40, 30);
+    HWND menu = openContextMenu(p.pid(), wnd, 40, 30);
     ASSERT_NE(menu, nullptr);
     ASSERT_TRUE(waitLine(log, "rclick 30 40"));
     postKey(menu, VK_DOWN);
@@ -133,7 +124,7 @@ TEST(ToolkitE2E, ModalDialogHooksKeysClicksMenuAndRefusedClose) {
     }
 
     // Dismissed with Esc: nothing runs, the dialog stays.
-    menu = openMenu(p, wnd, 50, 50);
+    menu = openContextMenu(p.pid(), wnd, 50, 50);
     ASSERT_NE(menu, nullptr);
     postKey(menu, VK_ESCAPE);
     ASSERT_TRUE(waitLine(log, "menu done popup=0 alive=0", 2));
@@ -146,7 +137,7 @@ TEST(ToolkitE2E, ModalDialogHooksKeysClicksMenuAndRefusedClose) {
     EXPECT_TRUE(::IsWindow(wnd) && ::IsWindowVisible(wnd));
 
     // The menu's Close ends the dialog from within the menu's Activate.
-    menu = openMenu(p, wnd, 50, 50);
+    menu = openContextMenu(p.pid(), wnd, 50, 50);
     ASSERT_NE(menu, nullptr);
     for (WORD k : {VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN})
         postKey(menu, k);

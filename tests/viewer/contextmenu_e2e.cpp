@@ -49,9 +49,7 @@ bool showsPixels(HWND w, const Pixels &want) {
 // from no selection reaches the first entry, Up the last; separators are
 // passed over.
 void chooseFromMenu(Process &p, HWND w, const std::vector<WORD> &keys) {
-    ::PostMessageA(w, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(30, 20));
-    ::PostMessageA(w, WM_RBUTTONUP, 0, MAKELPARAM(30, 20));
-    HWND menu = waitWindow(p.pid(), "#32768", "", Millis{5000});
+    HWND menu = openContextMenu(p.pid(), w, 30, 20);
     ASSERT_TRUE(menu) << "no menu on the right click";
     for (WORD k : keys)
         postKey(menu, k);

@@ -29,13 +29,6 @@ HWND galleryOf(Process &p) {
     return w;
 }
 
-// A right click at a client point; the menu window it opens.
-HWND rightClick(Process &p, HWND w, int x, int y) {
-    PostMessageA(w, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(x, y));
-    PostMessageA(w, WM_RBUTTONUP, 0, MAKELPARAM(x, y));
-    return waitWindow(p.pid(), "#32768", "", Millis{5000});
-}
-
 class GalleryE2E : public ::testing::Test {
   protected:
     std::string picture(const std::string &name, const Pixels &px) {
@@ -115,7 +108,7 @@ TEST_F(GalleryE2E, CloseMenuDismissedLeavesItOpenChosenClosesIt) {
     Process p(kDemo, {dir.file("one.png")});
     HWND g = galleryOf(p);
     ASSERT_TRUE(g);
-    HWND menu = rightClick(p, g, 500, 400);
+    HWND menu = openContextMenu(p.pid(), g, 500, 400);
     ASSERT_TRUE(menu) << "no close menu";
     postKey(menu, VK_ESCAPE);
     EXPECT_TRUE(waitUntil([&] { return !IsWindowVisible(menu); }, Millis{3000}));
@@ -123,7 +116,7 @@ TEST_F(GalleryE2E, CloseMenuDismissedLeavesItOpenChosenClosesIt) {
     EXPECT_TRUE(IsWindowVisible(g));
     EXPECT_TRUE(p.running());
 
-    menu = rightClick(p, g, 500, 400);
+    menu = openContextMenu(p.pid(), g, 500, 400);
     ASSERT_TRUE(menu);
     postKey(menu, VK_DOWN);
     postKey(menu, VK_RETURN);

@@ -237,9 +237,7 @@ TEST_F(NamesE2E, PrintedDocumentIsNamedAfterTheFile) {
     ASSERT_TRUE(waitPainted(w));
 
     // Print, fifth entry from the end of the menu.
-    PostMessageW(w, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(10, 10));
-    PostMessageW(w, WM_RBUTTONUP, 0, MAKELPARAM(10, 10));
-    HWND menu = waitWindow(p.pid(), "#32768", "", Millis{5000});
+    HWND menu = openContextMenu(p.pid(), w, 10, 10);
     ASSERT_TRUE(menu) << "no menu on the right click";
     for (WORD k : {VK_UP, VK_UP, VK_UP, VK_UP, VK_UP, VK_RETURN})
         postKey(menu, k);

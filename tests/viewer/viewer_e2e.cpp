@@ -338,12 +338,6 @@ HWND zoomWindow(Process &p, HWND viewing) {
     }, Millis{5000});
     return found;
 }
-// A right click at a client point; the menu window it opens.
-HWND rightClick(Process &p, HWND w, int x, int y) {
-    PostMessageA(w, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(x, y));
-    PostMessageA(w, WM_RBUTTONUP, 0, MAKELPARAM(x, y));
-    return waitWindow(p.pid(), "#32768", "", Millis{5000});
-}
 // Closed for good: destroyed, so the command that opened it has returned.
 bool gone(HWND w) {
     return waitUntil([&] { return !IsWindow(w); }, Millis{3000});
@@ -395,13 +389,13 @@ TEST_F(ViewerE2E, SpaceZoomsToTheDesktopAndEveryWayOfClosingBringsTheViewerBack)
     ASSERT_TRUE(settle(z));
     EXPECT_TRUE(placedAt(z, zp));
     // The close menu: dismissed, the window stays; chosen, it closes.
-    HWND menu = rightClick(p, z, 200, 200);
+    HWND menu = openContextMenu(p.pid(), z, 200, 200);
     ASSERT_TRUE(menu) << "no close menu";
     postKey(menu, VK_ESCAPE);
     EXPECT_TRUE(waitUntil([&] { return !IsWindowVisible(menu); }, Millis{3000}));
     ASSERT_TRUE(settle(z));
     EXPECT_TRUE(IsWindowVisible(z));
-    menu = rightClick(p, z, 200, 200);
+    menu = openContextMenu(p.pid(), z, 200, 200);
     ASSERT_TRUE(menu);
     postKey(menu, VK_DOWN);
     postKey(menu, VK_RETURN);
@@ -579,7 +573,7 @@ namespace {
 // Chooses a context menu entry with the keys given (Down from no selection
 // reaches the first entry, Up the last) and waits for the menu to close.
 void chooseFromMenu(Process &p, HWND w, const std::vector<WORD> &keys) {
-    HWND menu = rightClick(p, w, 30, 20);
+    HWND menu = openContextMenu(p.pid(), w, 30, 20);
     ASSERT_TRUE(menu) << "no menu on the right click";
     for (WORD k : keys)
         postKey(menu, k);
