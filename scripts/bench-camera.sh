@@ -13,9 +13,7 @@ set -euo pipefail
 source "$(dirname "$0")/common.sh"
 select_arch
 build=${1:-$(build_dir)}
-for exe in viewer_bench gallery_bench imaging_bench; do
-  [ -f "$build/bench/$exe.exe" ] || { echo "build $build/bench/$exe.exe first" >&2; exit 1; }
-done
+require_bench_programs "$build" viewer_bench gallery_bench imaging_bench
 command -v exiftool >/dev/null || "$root/scripts/setup.sh"
 work=${VISTORO_BENCH_DIR:-/tmp/vistoro-camera-bench}
 mkdir -p "$work"

@@ -10,8 +10,8 @@ set -euo pipefail
 source "$(dirname "$0")/common.sh"
 select_arch
 build=${1:-$(build_dir)}
+require_bench_programs "$build" imaging_bench
 bench=$build/bench/imaging_bench.exe
-[ -f "$bench" ] || { echo "build $bench first" >&2; exit 1; }
 work=${VISTORO_BENCH_DIR:-/tmp/vistoro-imaging-bench}
 mkdir -p "$work/folder"
 

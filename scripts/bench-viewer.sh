@@ -9,9 +9,7 @@ set -euo pipefail
 source "$(dirname "$0")/common.sh"
 select_arch
 build=${1:-$(build_dir)}
-for exe in viewer_bench gallery_bench start_bench; do
-  [ -f "$build/bench/$exe.exe" ] || { echo "build $build/bench/$exe.exe first" >&2; exit 1; }
-done
+require_bench_programs "$build" viewer_bench gallery_bench start_bench
 exec "$root/scripts/virtual-display.sh" bash -c "
   wine '$build/bench/viewer_bench.exe' 200 2>/dev/null
   wine '$build/bench/gallery_bench.exe' 192 2>/dev/null

@@ -48,6 +48,15 @@ build_dir() {
   fi
 }
 
+# Ends the script unless each benchmark program named is built in folder $1.
+require_bench_programs() {
+  local build=$1 exe
+  shift
+  for exe in "$@"; do
+    [ -f "$build/bench/$exe.exe" ] || { echo "build $build/bench/$exe.exe first" >&2; exit 1; }
+  done
+}
+
 # A Unix path as Wine's drive Z: shows it (Z: is the Unix root).
 winpath() {
   local p
