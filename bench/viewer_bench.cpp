@@ -232,8 +232,9 @@ void benchPace(const std::vector<std::string> &files, double paceMs) {
     st.aFiles = AFILE(folderPart(lowerText(files.front())));
     st.nIdx = 1;
     st.cFile = st.aFiles->front();
-    st.pictures.nowShowing(st.cFile, fileStamp(st.cFile));
+    const std::optional<FileStamp> stamp = fileStamp(st.cFile);
     st.hBmp.reset(LOADIMAGE(st.cFile, false));
+    st.pictures.nowShowing(st.cFile, stamp, st.hBmp.get());
     st.aSize = AIMGSIZE(st.hBmp.get());
     const double raw = 4.0 * st.aSize.width * st.aSize.height;
     Pinger pinger;

@@ -1,5 +1,6 @@
 #include "imaging/byte_stream.h"
 
+#include "base/cancel.h"
 #include "imaging/decode_probe.h"
 
 #include <algorithm>
@@ -43,6 +44,12 @@ class BoundedStream final : public IStream {
     HRESULT STDMETHODCALLTYPE Read(void *into, ULONG wanted, ULONG *got) override {
         if (!into && wanted)
             return STG_E_INVALIDPOINTER;
+        // A decode nobody wants any more ends at its next read.
+        if (cancelRequested()) {
+            if (got)
+                *got = 0;
+            return E_ABORT;
+        }
         const ULONGLONG size = bytes_->size();
         const ULONGLONG left = at_ < size ? size - at_ : 0;
         const ULONG n = static_cast<ULONG>(std::min<ULONGLONG>(wanted, left));
@@ -154,17 +161,63 @@ ByteBlock::~ByteBlock() {
         ::GlobalUnlock(block_.get());
 }
 
-std::shared_ptr<const ByteBlock> ByteBlock::fromFile(const std::wstring &name) {
-    // Others may read, write or delete the file meanwhile: it is open only
-    // for the time of this one read.
-    UniqueFile file(::CreateFileW(name.c_str(), GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+namespace {
+
+// Opens the file for reading; a file held without sharing is tried again
+// for up to waitMs. Sets transient when the failure may pass.
+UniqueFile openForReading(const std::wstring &name, DWORD waitMs, bool &transient) {
+    const DWORD start = ::GetTickCount();
+    for (DWORD pause = 10;; pause = std::min<DWORD>(pause * 2, 100)) {
+        // Others may read, write or delete the file meanwhile: it is open
+        // only for the time of this one read.
+        UniqueFile file(::CreateFileW(name.c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file)
+            return file;
+        const DWORD error = ::GetLastError();
+        const bool held = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+        // A file that is gone is a verdict on the file as it now stands (its
+        // stamp says so too); one that is held says nothing of its bytes.
+        transient = held || error == ERROR_NOT_ENOUGH_MEMORY || error == ERROR_OUTOFMEMORY;
+        if (!held || ::GetTickCount() - start >= waitMs || cancelRequested())
+            return {};
+        ::Sleep(pause);
+    }
+}
+
+// Reads into the block in chunks, so that a stop asked for is seen.
+bool readWhole(HANDLE file, BYTE *into, DWORD bytes) {
+    constexpr DWORD kChunk = 8u << 20;
+    for (DWORD done = 0; done < bytes;) {
+        if (cancelRequested())
+            return false;
+        const DWORD want = std::min(kChunk, bytes - done);
+        DWORD read = 0;
+        if (!::ReadFile(file, into + done, want, &read, nullptr) || read == 0)
+            return false;
+        done += read;
+    }
+    return true;
+}
+
+} // namespace
+
+std::shared_ptr<const ByteBlock> ByteBlock::fromFile(const std::wstring &name,
+                                                     FileReading *reading) {
+    FileReading ignored;
+    FileReading &report = reading ? *reading : ignored;
+    report.transient = false;
+    report.stamp.reset();
+    UniqueFile file = openForReading(name, report.waitWhileHeldMs, report.transient);
     if (!file)
         return nullptr;
+    report.stamp = fileStampOf(file.get());
     LARGE_INTEGER size{};
-    if (!::GetFileSizeEx(file.get(), &size))
+    if (!::GetFileSizeEx(file.get(), &size)) {
+        report.transient = true;
         return nullptr;
+    }
     // An empty file has nothing to decode; one over 2 GiB is more than a
     // single read takes and more than a 32-bit process holds beside its
     // picture.
@@ -172,26 +225,30 @@ std::shared_ptr<const ByteBlock> ByteBlock::fromFile(const std::wstring &name) {
         return nullptr;
     const DWORD bytes = static_cast<DWORD>(size.QuadPart);
 
+    // From here on every failure may pass: memory, a read error, a stop.
+    report.transient = true;
     UniqueGlobal block;
     if (!detail::faultAt(DecodeFault::allocBlock))
         block.reset(::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes));
     if (!block)
         return nullptr;
-    DWORD read = 0;
+    bool whole = false;
     {
         GlobalLockGuard lock(block.get());
         if (!lock.get())
             return nullptr;
-        if (!::ReadFile(file.get(), lock.get(), bytes, &read, nullptr))
-            read = 0;
+        whole = readWhole(file.get(), static_cast<BYTE *>(lock.get()), bytes);
     }
     file.reset();
     if (detail::faultAt(DecodeFault::shortRead))
-        read = bytes - 1;
-    if (read != bytes)
+        whole = false;
+    if (!whole)
         return nullptr;
     auto held = std::make_shared<const ByteBlock>(std::move(block), bytes);
-    return held->data() ? held : nullptr;
+    if (!held->data())
+        return nullptr;
+    report.transient = false;
+    return held;
 }
 
 std::shared_ptr<const ByteBlock> ByteBlock::fromBytes(const void *data, std::size_t size) {

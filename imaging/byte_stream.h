@@ -6,6 +6,7 @@
 #pragma once
 
 #include "base/handles.h"
+#include "base/paths.h"
 
 #include <cstddef>
 #include <functional>
@@ -14,13 +15,27 @@
 
 namespace vistoro {
 
+// How a file was read, for a caller that tells a failure that may pass
+// from a verdict on the file.
+struct FileReading {
+    // In: how long a file that another program holds without sharing (a
+    // virus scanner, a sync client) is waited for before the read fails.
+    DWORD waitWhileHeldMs = 0;
+    // Out: the read failed for a reason that may pass: the file held or
+    // gone, a read error, memory, or a stop asked for (base/cancel.h).
+    bool transient = false;
+    // Out: the file as it was read, from the handle that read it.
+    std::optional<FileStamp> stamp;
+};
+
 // The bytes stay locked in their block for as long as the object lives.
 class ByteBlock {
   public:
     // The whole file, or null when it cannot be opened or read whole, when
     // it is empty, or when memory runs out. The file is closed before this
-    // returns.
-    static std::shared_ptr<const ByteBlock> fromFile(const std::wstring &name);
+    // returns. A read asked to stop (base/cancel.h) stops at its next chunk.
+    static std::shared_ptr<const ByteBlock> fromFile(const std::wstring &name,
+                                                     FileReading *reading = nullptr);
     // A copy of bytes already in memory; null when there are none.
     static std::shared_ptr<const ByteBlock> fromBytes(const void *data, std::size_t size);
     // A block of `size` bytes, zeroed, that `write` fills in; null when

@@ -1,5 +1,6 @@
 #include "imaging/decode.h"
 
+#include "base/cancel.h"
 #include "base/paths.h"
 #include "base/sync.h"
 #include "base/text.h"
@@ -83,20 +84,32 @@ struct Decoded {
     Gdiplus::PixelFormat format = 0, targetFormat = 0;
 };
 
-// What a caller asks of one decode beyond the file's bytes.
+// What a caller asks of one decode beyond the file's bytes, and where it
+// learns why nothing came.
 struct DecodeRequest {
     ImageFromFileOptions options;
-    std::optional<int> orientation; // none: as the bytes say
-    std::uint64_t maxPixels = 0;    // 0: the program's own limit only
-    bool *tooLarge = nullptr;       // set when maxPixels refused the picture
+    std::optional<int> orientation;    // none: as the bytes say
+    const LoadOptions *load = nullptr; // none: every size the program takes
+    LoadVerdict *verdict = nullptr;    // set at the step that fails
 };
 
-bool beyond(const DecodeRequest &request, std::uint64_t width, std::uint64_t height) {
-    if (request.maxPixels == 0 || width * height <= request.maxPixels)
-        return false;
-    if (request.tooLarge)
-        *request.tooLarge = true;
-    return true;
+void failed(const DecodeRequest &request, LoadVerdict why) noexcept {
+    if (request.verdict)
+        *request.verdict = cancelRequested() ? LoadVerdict::cancelled : why;
+}
+
+// The caller's say on a picture of this size.
+bool admitted(const DecodeRequest &request, std::uint64_t width, std::uint64_t height,
+              std::uint64_t fileBytes) {
+    if (!request.load || !request.load->admit || request.load->admit(width, height, fileBytes))
+        return true;
+    failed(request, LoadVerdict::tooLarge);
+    return false;
+}
+
+bool checksPass(const BYTE *data, std::size_t size) noexcept {
+    return metafileRecordsHoldTogether(data, size) && tiffDirectoriesHoldTogether(data, size) &&
+           declaredSizeFits(data, size) && jpegLayoutHolds(data, size);
 }
 
 // Decodes the stream over the bytes; empty when nothing decodes, or the
@@ -104,15 +117,20 @@ bool beyond(const DecodeRequest &request, std::uint64_t width, std::uint64_t hei
 Decoded decode(IStream *stream, const std::shared_ptr<const ByteBlock> &bytes,
                const DecodeRequest &request, StepClock &clock) {
     Decoded d;
+    Gdiplus::GpStatus status = Gdiplus::Ok;
     if (!d.source.fill([&](auto *out) {
-            return gp::GdipCreateBitmapFromStream(stream, out) == Gdiplus::Ok;
+            return (status = gp::GdipCreateBitmapFromStream(stream, out)) == Gdiplus::Ok;
         })) {
         // This decoder may refuse metafiles that others take as bitmaps.
         d.source = bitmapFromMetafile(bytes);
     }
     clock.lap(&DecodeTimings::decodeMs);
-    if (!d.source)
+    if (!d.source) {
+        // Memory running out says nothing of the bytes; any other refusal does.
+        failed(request, status == Gdiplus::OutOfMemory ? LoadVerdict::transient
+                                                       : LoadVerdict::refused);
         return {};
+    }
     if (gp::GdipGetImageWidth(d.source.get(), &d.width) != Gdiplus::Ok)
         d.width = 0;
     if (gp::GdipGetImageHeight(d.source.get(), &d.height) != Gdiplus::Ok)
@@ -121,11 +139,17 @@ Decoded decode(IStream *stream, const std::shared_ptr<const ByteBlock> &bytes,
         d.format = 0;
     // Nothing is made for a picture whose 32-bit copy could not be counted
     // or held.
-    if (!pictureFits(d.width, d.height) || beyond(request, d.width, d.height))
+    if (!pictureFits(d.width, d.height)) {
+        failed(request, LoadVerdict::refused);
+        return {};
+    }
+    if (!admitted(request, d.width, d.height, bytes->size()))
         return {};
     const auto targetFormat = normalisedPixelFormat(d.format, request.options.lForcePremultiplied);
-    if (!targetFormat)
+    if (!targetFormat) {
+        failed(request, LoadVerdict::refused);
         return {};
+    }
     d.targetFormat = static_cast<Gdiplus::PixelFormat>(*targetFormat);
     return d;
 }
@@ -214,23 +238,27 @@ HBITMAP makeHandle(Decoded &d, int orientation, StepClock &clock) {
 // every offset, count, index and size in the file.
 ImageFromFileResult imageFromBytes(std::shared_ptr<const ByteBlock> bytes,
                                    const DecodeRequest &request, StepClock &clock) {
-    if (!bytes || !metafileRecordsHoldTogether(bytes->data(), bytes->size()) ||
-        !tiffDirectoriesHoldTogether(bytes->data(), bytes->size()) ||
-        !declaredSizeFits(bytes->data(), bytes->size()))
+    if (!bytes || !checksPass(bytes->data(), bytes->size())) {
+        failed(request, LoadVerdict::refused);
         return {};
+    }
     if (const auto declared = declaredPictureSize(bytes->data(), bytes->size());
-        declared && beyond(request, declared->width, declared->height))
+        declared && !admitted(request, declared->width, declared->height, bytes->size()))
         return {};
     // Forms that some decoders refuse or fault on arrive in one they all
     // take; the bytes read are let go once replaced.
     bytes = equivalentBytes(std::move(bytes));
-    if (!bytes)
+    if (!bytes) {
+        failed(request, LoadVerdict::refused);
         return {};
+    }
     // The stream outlives the source image: a decoder may read it lazily.
     UniqueStream stream = streamOver(bytes);
     clock.lap(&DecodeTimings::readMs);
-    if (!stream)
+    if (!stream) {
+        failed(request, LoadVerdict::transient);
         return {};
+    }
     Decoded decoded = decode(stream.get(), bytes, request, clock);
     if (!decoded.source)
         return {}; // the stream's release frees the memory block
@@ -238,27 +266,46 @@ ImageFromFileResult imageFromBytes(std::shared_ptr<const ByteBlock> bytes,
     // Photos are handed out upright, before anything measures or draws them.
     const int orientation =
         request.orientation.value_or(readExif(bytes->data(), bytes->size()).orientation);
-    if (request.options.lMakeHandle)
-        return {.hBitmap = makeHandle(decoded, orientation, clock)};
+    // What fails from here on is the making of the picture's copies: memory.
+    if (request.options.lMakeHandle) {
+        HBITMAP handle = makeHandle(decoded, orientation, clock);
+        if (!handle)
+            failed(request, LoadVerdict::transient);
+        return {.hBitmap = handle};
+    }
     UniqueGpBitmap image = standUpright(normalise(decoded, clock), orientation);
     if (image) {
         OutstandingImages &outstanding = outstandingImages();
         const std::lock_guard<SlimLock> hold(outstanding.lock);
         outstanding.images.insert(image.get());
+    } else {
+        failed(request, LoadVerdict::transient);
     }
     return {.oImage = image.release()};
 }
 
 // Reads the file and decodes it, inside the service's span.
-ImageFromFileResult imageFromFile(std::string_view cFile, const DecodeRequest &request) {
+ImageFromFileResult imageFromFile(std::string_view cFile, const DecodeRequest &request,
+                                  std::optional<FileStamp> *stamp = nullptr) {
     // Outside the service's span nothing is decoded, whether or not the
     // platform's implementation would answer.
     const GdiplusUse service;
-    if (!service)
+    if (!service) {
+        failed(request, LoadVerdict::transient);
         return {};
+    }
     detail::noteDecodeBegun();
     StepClock clock;
-    return imageFromBytes(ByteBlock::fromFile(widen(cFile)), request, clock);
+    FileReading reading;
+    reading.waitWhileHeldMs = request.load ? request.load->waitWhileHeldMs : 0;
+    std::shared_ptr<const ByteBlock> bytes = ByteBlock::fromFile(widen(cFile), &reading);
+    if (stamp)
+        *stamp = reading.stamp;
+    if (!bytes) {
+        failed(request, reading.transient ? LoadVerdict::transient : LoadVerdict::refused);
+        return {};
+    }
+    return imageFromBytes(std::move(bytes), request, clock);
 }
 
 constexpr ImageFromFileOptions kViewerDecode{.lMakeHandle = true, .lForcePremultiplied = true};
@@ -288,14 +335,23 @@ HBITMAP LOADIMG(std::string_view cFile) {
     return GDIP_IMAGEFROMFILE(cFile, kViewerDecode).hBitmap;
 }
 
-BoundedLoad loadImageWithin(std::string_view cFile, std::uint64_t maxPixels) {
-    BoundedLoad result;
-    if (fileExists(cFile))
-        result.hBitmap = imageFromFile(cFile, {.options = kViewerDecode,
-                                               .maxPixels = maxPixels,
-                                               .tooLarge = &result.tooLarge})
-                             .hBitmap;
-    return result;
+LoadOutcome loadImage(std::string_view cFile, const LoadOptions &options) {
+    LoadOutcome outcome;
+    if (cancelRequested()) {
+        outcome.verdict = LoadVerdict::cancelled;
+        return outcome;
+    }
+    LoadVerdict verdict = LoadVerdict::refused;
+    outcome.hBitmap =
+        imageFromFile(cFile, {.options = kViewerDecode, .load = &options, .verdict = &verdict},
+                      &outcome.stamp)
+            .hBitmap;
+    outcome.verdict = outcome.hBitmap ? LoadVerdict::decoded : verdict;
+    return outcome;
+}
+
+bool passesDecodeChecks(const BYTE *data, std::size_t size) noexcept {
+    return data && checksPass(data, size);
 }
 
 HBITMAP loadImageFromBytes(const void *data, std::size_t size, int orientation) {

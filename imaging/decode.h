@@ -7,7 +7,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string_view>
+
+#include "base/paths.h"
 
 namespace Gdiplus {
 class GpBitmap;
@@ -48,14 +52,42 @@ void GDIP_DELETEIMAGE(GdipImage *oImage) noexcept;
 // Safe to call from any thread once the service runs.
 HBITMAP LOADIMG(std::string_view cFile);
 
-// LOADIMG for a decode made ahead of need: a picture of more than maxPixels
-// pixels is not decoded when its header tells its size, or not kept when
-// only the decode does; then the result is 0 and tooLarge is set.
-struct BoundedLoad {
-    HBITMAP hBitmap = nullptr;
-    bool tooLarge = false;
+// What a load learned besides the picture: a verdict on the file as it
+// stands may be remembered for as long as the file stays the same; any
+// other failure says nothing of the file and may pass.
+enum class LoadVerdict {
+    decoded,   // the picture
+    refused,   // no such file, or its bytes fail the checks, or the decoder refuses them
+    transient, // the file held by another program, a read error, memory ran out
+    tooLarge,  // left undecoded: the caller's admit said no
+    cancelled, // stopped on request (base/cancel.h)
 };
-BoundedLoad loadImageWithin(std::string_view cFile, std::uint64_t maxPixels);
+
+struct LoadOptions {
+    // Asked once the picture's size is known (from its header, else from
+    // the decoder) and before its bitmap is made; false leaves it
+    // undecoded. Called on the decoding thread. Empty: every size the
+    // program takes.
+    std::function<bool(std::uint64_t width, std::uint64_t height, std::uint64_t fileBytes)> admit;
+    // How long a file that another program holds without sharing is waited for.
+    DWORD waitWhileHeldMs = 0;
+};
+
+struct LoadOutcome {
+    HBITMAP hBitmap = nullptr; // the caller's; 0 unless decoded
+    LoadVerdict verdict = LoadVerdict::refused;
+    std::optional<FileStamp> stamp; // the file as it was read; none when it was not
+};
+
+// LOADIMG with what the program's own decodes need to know: why nothing
+// came, the file's stamp as read, a say on the size. Any thread.
+LoadOutcome loadImage(std::string_view cFile, const LoadOptions &options = {});
+
+// True unless the bytes fail one of the checks that every decode makes
+// before the platform's decoders see them (a metafile's records, a TIFF's
+// directories, a declared size the program does not take, a JPEG's layout
+// up to its picture data). Other readers of a picture's bytes ask the same.
+bool passesDecodeChecks(const BYTE *data, std::size_t size) noexcept;
 
 // A picture held in memory, such as the thumbnail a photo embeds, through
 // the same checks as a file's bytes; it stands as `orientation` says (the

@@ -49,4 +49,9 @@ bool declaredSizeFits(const BYTE *d, std::size_t size) noexcept {
     return !declared || pictureFits(declared->width, declared->height);
 }
 
+bool jpegLayoutHolds(const BYTE *d, std::size_t size) noexcept {
+    return !startsAsJpeg(d, size) ||
+           checkJpegLayout(MemoryReader{d, size}, size) != JpegCheck::broken;
+}
+
 } // namespace vistoro

@@ -25,4 +25,10 @@ std::optional<DeclaredSize> declaredPictureSize(const BYTE *data, std::size_t si
 // declares a picture the program does not take (picture_limits.h).
 bool declaredSizeFits(const BYTE *data, std::size_t size) noexcept;
 
+// True unless the data is a JPEG file whose layout is broken before its
+// picture data: no frame header that makes sense ahead of a whole scan
+// header, or nothing after that header. Decoders refuse such a file anyway;
+// refused here, it is refused alike wherever the program meets it.
+bool jpegLayoutHolds(const BYTE *data, std::size_t size) noexcept;
+
 } // namespace vistoro

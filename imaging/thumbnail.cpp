@@ -6,8 +6,10 @@
 #include "imaging/exif.h"
 #include "imaging/jpeg_segments.h"
 #include "imaging/orientation.h"
+#include "imaging/picture_limits.h"
 
 #include <algorithm>
+#include <limits>
 #include <optional>
 #include <vector>
 
@@ -18,40 +20,55 @@ namespace {
 // and is not decoded for one.
 constexpr std::uint64_t kMostThumbnailPixels = 1024 * 1024;
 
-// The file's first bytes, and reads further on of a segment header or a
-// frame header, each a few bytes, for the walk to the photo's frame header:
-// segments such as a camera's previews may lie between it and the EXIF block.
+// The file's first bytes, for the EXIF block, and a window of the file
+// that moves along for the walk to the photo's picture data: segments such
+// as a camera's previews, or runs of fill bytes, may lie between it and the
+// EXIF block. Every read is served from one of the two, refilled a window
+// at a time, so a walk costs reads in proportion to the bytes it passes.
 class HeadOfFile {
   public:
     explicit HeadOfFile(std::string_view cFile)
         : file_(::CreateFileW(widen(cFile).c_str(), GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)) {
-        if (!file_)
+        LARGE_INTEGER size{};
+        if (!file_ || !::GetFileSizeEx(file_.get(), &size))
             return;
-        head_.resize(kThumbnailSearchBytes);
-        DWORD read = 0;
-        if (!::ReadFile(file_.get(), head_.data(), static_cast<DWORD>(head_.size()), &read,
-                        nullptr))
-            read = 0;
-        head_.resize(read);
+        size_ = static_cast<std::uint64_t>(size.QuadPart);
+        head_ = fill(0);
     }
     const BYTE *data() const noexcept { return head_.data(); }
     std::size_t size() const noexcept { return head_.size(); }
+    std::uint64_t fileSize() const noexcept { return size_; }
 
     bool operator()(std::uint64_t at, BYTE *out, std::size_t n) {
         if (MemoryReader{head_.data(), head_.size()}(at, out, n))
             return true;
-        LARGE_INTEGER to;
-        to.QuadPart = static_cast<LONGLONG>(std::min<std::uint64_t>(at, 0x7FFFFFFFFFFFFFFF));
-        DWORD read = 0;
-        return file_ && ::SetFilePointerEx(file_.get(), to, nullptr, FILE_BEGIN) &&
-               ::ReadFile(file_.get(), out, static_cast<DWORD>(n), &read, nullptr) && read == n;
+        if (at < windowAt_ || at - windowAt_ + n > window_.size()) {
+            windowAt_ = at;
+            window_ = fill(at);
+        }
+        return MemoryReader{window_.data(), window_.size()}(at - windowAt_, out, n);
     }
 
   private:
+    std::vector<BYTE> fill(std::uint64_t at) {
+        std::vector<BYTE> bytes(kThumbnailSearchBytes);
+        LARGE_INTEGER to;
+        to.QuadPart = static_cast<LONGLONG>(std::min<std::uint64_t>(at, 0x7FFFFFFFFFFFFFFF));
+        DWORD read = 0;
+        if (!::SetFilePointerEx(file_.get(), to, nullptr, FILE_BEGIN) ||
+            !::ReadFile(file_.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr))
+            read = 0;
+        bytes.resize(read);
+        return bytes;
+    }
+
     UniqueFile file_;
+    std::uint64_t size_ = 0;
     std::vector<BYTE> head_;
+    std::vector<BYTE> window_;
+    std::uint64_t windowAt_ = 0;
 };
 
 // The thumbnail's height as its width and the photo's proportions give it,
@@ -68,23 +85,32 @@ EmbeddedThumbnail loadEmbeddedThumbnail(std::string_view cFile) {
     HeadOfFile head(cFile);
     if (!startsAsJpeg(head.data(), head.size()))
         return {};
+    // The photo must pass what its own decode would check first: a layout
+    // that holds up to its picture data, a size the program takes, a file a
+    // single read takes. Else the thumbnail would stand for a photo that
+    // does not open.
+    JpegLayout photo;
+    if (checkJpegLayout(head, head.fileSize(), &photo) != JpegCheck::holds ||
+        !pictureFits(photo.frame.width, photo.frame.height) ||
+        head.fileSize() > static_cast<std::uint64_t>(std::numeric_limits<LONG>::max()))
+        return {};
     const ExifFacts exif = readExif(head.data(), head.size());
     if (exif.thumbnailBytes == 0)
         return {};
     const BYTE *thumb = head.data() + exif.thumbnailAt;
     const auto thumbSize = jpegFrameSize(MemoryReader{thumb, exif.thumbnailBytes});
-    const auto photoSize = jpegFrameSize(head);
-    if (!thumbSize || !photoSize || photoSize->width == 0 || photoSize->height == 0 ||
+    if (!thumbSize ||
         std::uint64_t{thumbSize->width} * thumbSize->height > kMostThumbnailPixels ||
-        !sameProportions(thumbSize->width, thumbSize->height, photoSize->width, photoSize->height))
+        !sameProportions(thumbSize->width, thumbSize->height, photo.frame.width,
+                         photo.frame.height))
         return {};
     EmbeddedThumbnail result;
     result.hBitmap = loadImageFromBytes(thumb, exif.thumbnailBytes, exif.orientation);
     if (!result.hBitmap)
         return {};
     const bool across = swapsAxes(exif.orientation);
-    result.photoWidth = across ? photoSize->height : photoSize->width;
-    result.photoHeight = across ? photoSize->width : photoSize->height;
+    result.photoWidth = across ? photo.frame.height : photo.frame.width;
+    result.photoHeight = across ? photo.frame.width : photo.frame.height;
     return result;
 }
 

@@ -1,45 +1,59 @@
 #include "viewer/decoder.h"
 
+#include "base/cancel.h"
 #include "base/error.h"
 #include "base/sync.h"
 #include "toolkit/wrappers.h"
 
+#include <atomic>
 #include <deque>
 #include <mutex>
+#include <vector>
 
 namespace vistoro {
 
 namespace {
 
-constexpr UINT kDelivered = WM_APP + 1; // lParam: a Finished the receiver owns
+// Posted to the inbox when results wait in the outbox.
+constexpr UINT kDelivered = WM_APP + 1;
 constexpr wchar_t kInboxClass[] = L"VistoroDecodeInbox";
-
-struct Finished {
-    BackgroundDecoder::Ticket ticket;
-    DecodeOutcome outcome;
-};
-
-struct Job {
-    BackgroundDecoder::Ticket ticket = 0;
-    std::string file;
-    BackgroundDecoder::Make make;
-};
 
 std::unique_ptr<BackgroundDecoder> &programDecoder() {
     static std::unique_ptr<BackgroundDecoder> decoder;
     return decoder;
 }
 
+unsigned workersForThisMachine() noexcept {
+    SYSTEM_INFO info;
+    ::GetSystemInfo(&info);
+    return info.dwNumberOfProcessors >= 2 ? 2 : 1;
+}
+
 } // namespace
+
+// One job from its submission to its delivery. It is made whole on the
+// window's thread, so that finishing it allocates nothing: a result always
+// has somewhere to go. It belongs to one place at a time: the queue, the
+// worker running it, the outbox, then the window's thread again.
+struct BackgroundDecoder::Job {
+    Ticket ticket = 0;
+    std::string file;
+    Make make;
+    std::atomic<bool> cancelled{false};
+    DecodeOutcome outcome;
+    Job *next = nullptr; // in the outbox
+};
 
 // What the workers share with the decoder, and keep alive after it ends.
 struct BackgroundDecoder::Shared {
     SlimLock lock;
     Condition wake;
-    std::deque<Job> queue;
+    std::deque<Job *> queue;
     int running = 0;
     bool ending = false;
     HWND inbox = nullptr; // null once the decoder has ended
+    Job *outboxFirst = nullptr, *outboxLast = nullptr;
+    bool wakePosted = false; // a kDelivered is on its way to the inbox
 
     // A worker thread's entry: it holds the shared part for as long as it runs.
     static DWORD WINAPI run(void *param) noexcept {
@@ -55,14 +69,14 @@ struct BackgroundDecoder::Shared {
     // process changes how the window thread's common dialogs behave.
     static void work(const std::shared_ptr<Shared> &shared) noexcept {
         for (;;) {
-            Job job;
+            Job *job = nullptr;
             {
                 const std::lock_guard<SlimLock> hold(shared->lock);
                 shared->wake.wait(shared->lock,
                                   [&] { return shared->ending || !shared->queue.empty(); });
                 if (shared->ending)
                     break;
-                job = std::move(shared->queue.front());
+                job = shared->queue.front();
                 shared->queue.pop_front();
                 ++shared->running;
             }
@@ -72,23 +86,47 @@ struct BackgroundDecoder::Shared {
         }
     }
 
-    void finish(Job &job) noexcept {
-        std::unique_ptr<Finished> done;
-        try {
-            done = std::make_unique<Finished>(Finished{job.ticket, job.make(job.file)});
-        } catch (...) {
-            return; // what the job made so far went with the unwinding
+    // Runs the job, unless it was cancelled before it started, and puts it
+    // in the outbox for the window's thread.
+    void finish(Job *job) noexcept {
+        if (!job->cancelled.load()) {
+            const CancelScope scope(&job->cancelled);
+            try {
+                job->outcome = job->make(job->file);
+            } catch (...) {
+                // What the job made so far went with the unwinding.
+                job->outcome = DecodeOutcome{};
+                job->outcome.verdict = LoadVerdict::transient;
+            }
         }
-        // Posted under the lock, so that a decoder ending meanwhile finds
-        // every result in its inbox when it empties it. Posted, the result
-        // is the receiver's; else it is released here.
+        {
+            const std::lock_guard<SlimLock> hold(lock);
+            if (inbox) {
+                (outboxLast ? outboxLast->next : outboxFirst) = job;
+                outboxLast = job;
+                // One message wakes the thread for every result waiting;
+                // a queue too full to take it is tried again by the next.
+                if (!wakePosted)
+                    wakePosted = ::PostMessageW(inbox, kDelivered, 0, 0) != FALSE;
+                return;
+            }
+        }
+        delete job; // the decoder has ended: nobody takes the result
+    }
+
+    // The outbox, emptied; its jobs are the caller's.
+    Job *takeOutbox() noexcept {
         const std::lock_guard<SlimLock> hold(lock);
-        if (inbox && ::PostMessageW(inbox, kDelivered, 0, reinterpret_cast<LPARAM>(done.get())))
-            done.release();
+        Job *first = outboxFirst;
+        outboxFirst = outboxLast = nullptr;
+        wakePosted = false;
+        return first;
     }
 };
 
-BackgroundDecoder::BackgroundDecoder() : shared_(std::make_shared<Shared>()) {
+BackgroundDecoder::BackgroundDecoder() : BackgroundDecoder(workersForThisMachine()) {}
+
+BackgroundDecoder::BackgroundDecoder(unsigned workers) : shared_(std::make_shared<Shared>()) {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     wc.lpfnWndProc = inboxProc;
@@ -100,11 +138,11 @@ BackgroundDecoder::BackgroundDecoder() : shared_(std::make_shared<Shared>()) {
     if (inbox_)
         ::SetWindowLongPtrW(inbox_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     shared_->inbox = inbox_;
+    start(workers);
+}
 
-    SYSTEM_INFO info;
-    ::GetSystemInfo(&info);
-    const unsigned wanted = info.dwNumberOfProcessors >= 2 ? 2 : 1;
-    for (unsigned i = 0; i < wanted; ++i) {
+void BackgroundDecoder::start(unsigned workers) {
+    for (unsigned i = 0; i < workers; ++i) {
         // Nobody waits for a worker: its handle goes at once.
         auto *param = new std::shared_ptr<Shared>(shared_);
         const UniqueKernelHandle thread(
@@ -121,20 +159,34 @@ BackgroundDecoder::~BackgroundDecoder() {
 }
 
 BackgroundDecoder::Ticket BackgroundDecoder::submit(std::string file, Make make, Deliver deliver) {
-    const Ticket ticket = ++lastTicket_;
-    deliveries_.emplace(ticket, std::move(deliver));
+    auto job = std::make_unique<Job>();
+    job->ticket = ++lastTicket_;
+    job->file = std::move(file);
+    job->make = std::move(make);
+    const Ticket ticket = job->ticket;
+    // Everything that can fail to allocate is done before the job leaves
+    // this thread.
+    live_.emplace(ticket, job.get());
+    try {
+        deliveries_.emplace(ticket, std::move(deliver));
+    } catch (...) {
+        live_.erase(ticket);
+        throw;
+    }
     if (workers_ == 0) {
-        // No thread could be started: the job runs here, and its result
-        // still comes through the inbox, as any other.
-        Job job{ticket, std::move(file), std::move(make)};
-        shared_->finish(job);
+        shared_->finish(job.release());
         return ticket;
     }
     {
         const std::lock_guard<SlimLock> hold(shared_->lock);
-        if (!shared_->ending)
-            shared_->queue.push_back({ticket, std::move(file), std::move(make)});
+        if (shared_->ending) {
+            live_.erase(ticket);
+            deliveries_.erase(ticket);
+            return ticket;
+        }
+        shared_->queue.push_back(job.get());
     }
+    job.release();
     shared_->wake.wakeOne();
     return ticket;
 }
@@ -142,12 +194,28 @@ BackgroundDecoder::Ticket BackgroundDecoder::submit(std::string file, Make make,
 void BackgroundDecoder::cancel(Ticket ticket) noexcept {
     if (deliveries_.erase(ticket) == 0)
         return;
-    const std::lock_guard<SlimLock> hold(shared_->lock);
-    for (auto it = shared_->queue.begin(); it != shared_->queue.end(); ++it)
-        if (it->ticket == ticket) {
-            shared_->queue.erase(it);
-            break;
-        }
+    const auto it = live_.find(ticket);
+    if (it == live_.end())
+        return;
+    Job *job = it->second;
+    Job *unqueued = nullptr;
+    {
+        const std::lock_guard<SlimLock> hold(shared_->lock);
+        for (auto q = shared_->queue.begin(); q != shared_->queue.end(); ++q)
+            if (*q == job) {
+                shared_->queue.erase(q);
+                unqueued = job;
+                break;
+            }
+        // Under way or in the outbox: it stops at its next chance, and its
+        // result goes when it is taken back.
+        if (!unqueued)
+            job->cancelled.store(true);
+    }
+    if (unqueued) {
+        live_.erase(it);
+        delete unqueued;
+    }
 }
 
 bool BackgroundDecoder::idle() const noexcept {
@@ -159,15 +227,31 @@ bool BackgroundDecoder::pending(Ticket ticket) const noexcept {
     return deliveries_.count(ticket) != 0;
 }
 
+void BackgroundDecoder::takeDeliveries() noexcept {
+    for (Job *job = shared_->takeOutbox(); job;) {
+        const std::unique_ptr<Job> done(job);
+        job = job->next;
+        live_.erase(done->ticket);
+        const auto it = deliveries_.find(done->ticket);
+        if (it == deliveries_.end())
+            continue; // cancelled: the result goes with `done`
+        Deliver delivery = std::move(it->second);
+        deliveries_.erase(it);
+        recoveryPoint([&] { delivery(std::move(done->outcome)); });
+    }
+}
+
 void BackgroundDecoder::waitFor(Ticket ticket, const std::function<bool()> &giveUp) {
     while (pending(ticket) && inbox_ && !(giveUp && giveUp())) {
         // In the order the thread's own loop takes them: deliveries, keys,
-        // then paints, which come only once nothing else waits.
+        // then paints, which come only once nothing else waits. Results are
+        // taken from the outbox whether or not their message got through.
         MSG msg;
-        if (::PeekMessageW(&msg, inbox_, kDelivered, kDelivered, PM_REMOVE)) {
-            ::DispatchMessageW(&msg);
-            continue;
+        while (::PeekMessageW(&msg, inbox_, kDelivered, kDelivered, PM_REMOVE)) {
         }
+        takeDeliveries();
+        if (!pending(ticket) || (giveUp && giveUp()))
+            break;
         if (::PeekMessageW(&msg, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
             ::TranslateMessage(&msg);
             ::DispatchMessageW(&msg);
@@ -186,39 +270,36 @@ void BackgroundDecoder::waitFor(Ticket ticket, const std::function<bool()> &give
 void BackgroundDecoder::end() noexcept {
     if (!inbox_)
         return;
+    std::vector<Job *> dropped;
     {
         const std::lock_guard<SlimLock> hold(shared_->lock);
         shared_->ending = true;
+        dropped.assign(shared_->queue.begin(), shared_->queue.end());
         shared_->queue.clear();
         shared_->inbox = nullptr;
+        // What is under way stops at its next chance; its worker releases it.
+        for (const auto &[ticket, job] : live_)
+            job->cancelled.store(true);
     }
     shared_->wake.wakeAll();
-    // Results already posted are released with the deliveries nobody runs.
+    for (Job *job = shared_->takeOutbox(); job;) {
+        Job *next = job->next;
+        delete job;
+        job = next;
+    }
+    for (Job *job : dropped)
+        delete job;
     deliveries_.clear();
-    MSG msg;
-    while (::PeekMessageW(&msg, inbox_, kDelivered, kDelivered, PM_REMOVE))
-        delete reinterpret_cast<Finished *>(msg.lParam);
+    live_.clear();
     ::DestroyWindow(inbox_);
     inbox_ = nullptr;
 }
 
-void BackgroundDecoder::deliver(LPARAM finished) noexcept {
-    std::unique_ptr<Finished> done(reinterpret_cast<Finished *>(finished));
-    const auto it = deliveries_.find(done->ticket);
-    if (it == deliveries_.end())
-        return; // cancelled: the result goes with `done`
-    Deliver delivery = std::move(it->second);
-    deliveries_.erase(it);
-    recoveryPoint([&] { delivery(std::move(done->outcome)); });
-}
-
 LRESULT CALLBACK BackgroundDecoder::inboxProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == kDelivered) {
-        auto *self = reinterpret_cast<BackgroundDecoder *>(::GetWindowLongPtrW(wnd, GWLP_USERDATA));
-        if (self)
-            self->deliver(lParam);
-        else
-            delete reinterpret_cast<Finished *>(lParam);
+        if (auto *self =
+                reinterpret_cast<BackgroundDecoder *>(::GetWindowLongPtrW(wnd, GWLP_USERDATA)))
+            self->takeDeliveries();
         return 0;
     }
     return ::DefWindowProcW(wnd, msg, wParam, lParam);

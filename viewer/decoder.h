@@ -1,11 +1,12 @@
 // Pictures decoded off the window's thread. Jobs, each a file and what to
 // make of it, go to one worker thread, or two where the machine has two or
 // more cores; each result comes back to the thread that made the decoder
-// (the window's thread) as an owned bitmap, through a message posted to a
-// window of the decoder's own, and is handed to the job's delivery there.
-// A result nobody wants any more is released when it arrives. Nothing
-// waits for a decode under way: ending the decoder leaves it to finish on
-// its own, and its result is released by the worker.
+// (the window's thread) and is handed to the job's delivery there, exactly
+// once, also when the job threw (then as a failure that may pass). A job
+// cancelled before it starts never runs; one under way is asked to stop
+// (base/cancel.h) and its result is released when it arrives. Nothing waits
+// for a decode under way: ending the decoder leaves it to stop on its own,
+// and its result is released by the worker.
 #pragma once
 
 #include <windows.h>
@@ -19,6 +20,8 @@
 
 #include "base/handles.h"
 #include "base/paths.h"
+#include "imaging/decode.h"
+#include "viewer/picture_budget.h"
 
 namespace vistoro {
 
@@ -26,31 +29,36 @@ namespace vistoro {
 struct DecodeOutcome {
     UniqueBitmap bitmap;            // none when the file gave nothing
     int width = 0, height = 0;      // the bitmap's size
-    std::optional<FileStamp> stamp; // the file as it was just before it was read
-    bool tooLarge = false;          // left undecoded: larger than the job allowed
+    std::optional<FileStamp> stamp; // the file as it was read
+    LoadVerdict verdict = LoadVerdict::refused; // decoded when there is a bitmap
     bool paintsEveryPixel = false;  // nothing behind the picture shows through it
+    BudgetShare share;              // what the picture takes of the budget
 };
 
 class BackgroundDecoder {
   public:
     using Ticket = std::uint64_t;
     // Runs on a worker: may use only what is safe on any thread (the
-    // decoder's own functions, GDI objects of its own) and must not throw
-    // beyond what a failed result means.
+    // decoder's own functions, GDI objects of its own). Whatever it throws
+    // is delivered as a failure that may pass.
     using Make = std::function<DecodeOutcome(const std::string &file)>;
     // Runs on the decoder's thread, from its message loop.
     using Deliver = std::function<void(DecodeOutcome)>;
 
+    // One worker, or two where the machine has two or more cores.
     BackgroundDecoder();
+    // That many workers; with none, every job runs on the calling thread
+    // inside submit, and its result is delivered as any other.
+    explicit BackgroundDecoder(unsigned workers);
     ~BackgroundDecoder();
     BackgroundDecoder(const BackgroundDecoder &) = delete;
     BackgroundDecoder &operator=(const BackgroundDecoder &) = delete;
 
-    // Queues a job, behind those queued before it (or, where no worker
-    // could be started, runs it at once on this thread).
+    // Queues a job, behind those queued before it.
     Ticket submit(std::string file, Make make, Deliver deliver);
-    // The job is dropped from the queue, or, when it is under way, its
-    // result is released on arrival. Nothing for a ticket already delivered.
+    // The job is dropped from the queue, or, when it is under way, asked
+    // to stop and its result released on arrival. Nothing for a ticket
+    // already delivered.
     void cancel(Ticket ticket) noexcept;
     // True until the ticket's delivery has run or it was cancelled.
     bool pending(Ticket ticket) const noexcept;
@@ -60,7 +68,8 @@ class BackgroundDecoder {
     // windows as usual (a command already running refuses them, Esc closes
     // a window); mouse input and other posted messages wait for later.
     void waitFor(Ticket ticket, const std::function<bool()> &giveUp = {});
-    // Every job dropped or left to finish unseen; returns at once.
+    // Every job dropped or asked to stop and left to finish unseen;
+    // returns at once.
     void end() noexcept;
     // True when no job is queued or under way (its result may still be
     // on its way to the thread).
@@ -69,15 +78,21 @@ class BackgroundDecoder {
     unsigned workerCount() const noexcept { return workers_; }
 
   private:
+    struct Job;
     struct Shared;
     static LRESULT CALLBACK inboxProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
-    void deliver(LPARAM finished) noexcept;
+    void start(unsigned workers);
+    // Runs the deliveries of every result that has arrived.
+    void takeDeliveries() noexcept;
 
     std::shared_ptr<Shared> shared_;
     HWND inbox_ = nullptr;
     unsigned workers_ = 0;
     Ticket lastTicket_ = 0;
     std::unordered_map<Ticket, Deliver> deliveries_;
+    // Jobs not yet taken back from the workers: queued, under way, or
+    // waiting to be delivered.
+    std::unordered_map<Ticket, Job *> live_;
 };
 
 // The program's decoder, made by the first call, on the window's thread.

@@ -1,5 +1,6 @@
 #include "viewer/gallery.h"
 
+#include "base/cancel.h"
 #include "base/error.h"
 #include "base/handles.h"
 #include "base/paths.h"
@@ -11,6 +12,7 @@
 #include "util/popmsg.h"
 #include "viewer/closemenu.h"
 #include "viewer/decoder.h"
+#include "viewer/picture_load.h"
 #include "viewer/viewwin.h"
 
 #include <algorithm>
@@ -225,12 +227,21 @@ DecodeOutcome makeGalleryCell(const std::string &file, COLORREF background) {
     EmbeddedThumbnail thumbnail = loadEmbeddedThumbnail(file);
     UniqueBitmap picture(thumbnail.hBitmap);
     ImageSize size{static_cast<int>(thumbnail.photoWidth), static_cast<int>(thumbnail.photoHeight)};
+    DecodeOutcome whole;
     if (!picture) {
-        picture.reset(LOADIMG(file));
+        whole = decodePicture(file, DecodePurpose::cell);
+        // A failure that may pass (memory, most likely, beside the other
+        // worker's cell) is tried once more, so that no file loses its cell
+        // to a moment's shortage.
+        if (whole.verdict == LoadVerdict::transient && !cancelRequested())
+            whole = decodePicture(file, DecodePurpose::cell);
+        picture = std::move(whole.bitmap);
         size = AIMGSIZE(picture.get());
     }
-    if (!picture)
+    if (!picture) {
+        out.verdict = whole.verdict;
         return out;
+    }
     const ImageSize inCell = cellPictureSize(size);
     // Painted over the grid's background as it would be painted into the
     // grid itself, so that the cell's pixels are the grid's.
@@ -251,6 +262,7 @@ DecodeOutcome makeGalleryCell(const std::string &file, COLORREF background) {
     out.bitmap = std::move(cell);
     out.width = inCell.width;
     out.height = inCell.height;
+    out.verdict = LoadVerdict::decoded;
     return out;
 }
 

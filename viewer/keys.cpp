@@ -180,30 +180,55 @@ std::optional<bool> CHANGEIMG(TDialog &oDlg, ViewerState &st, int nKey) {
 
     // Pictures come from the look-ahead's cache: decoded ahead, or just
     // left, or else decoded now; each is what LOADIMAGE(file, false) gives.
-    const EntryLoader load = [&st](const std::string &f) { return st.pictures.take(f).release(); };
-    if (isNavigation(command)) {
-        // The current picture is released into the cache, kept as the one
-        // just left unless it was turned.
+    // While one is awaited the shown picture stays the one that paints:
+    // nothing a handler can reach changes until the new one is there.
+    CachedPicture found;
+    const EntryLoader load = [&st, &found](const std::string &f) {
+        found = st.pictures.take(f);
+        return found.bitmap.release();
+    };
+    // The picture now shown is replaced by `next` of `file`; the old one is
+    // kept as the one just left, unless it was turned.
+    const auto replaceShown = [&st](const std::string &file, HBITMAP next, CachedPicture &about) {
         st.pictures.leave(std::move(st.hBmp), st.lTurned);
-        const RandomPick &pick = randomPick() ? randomPick() : RandomPick(defaultPick);
-        SeekResult found = seekEntry(command, list, st.nIdx, load, pick);
-        st.hBmp = std::move(found.hBmp);
-        st.nIdx = found.nIdx;
+        st.hBmp.reset(next);
         st.lTurned = false;
+        st.pictures.nowShowing(file, about.stamp, next, about.paintsEveryPixel,
+                               std::move(about.share));
+    };
+    bool shown = false;
+    if (isNavigation(command)) {
+        const RandomPick &pick = randomPick() ? randomPick() : RandomPick(defaultPick);
+        SeekResult result = seekEntry(command, list, st.nIdx, load, pick);
         if (st.pictures.abandoned())
             return std::nullopt; // the window closed during the search
+        st.nIdx = result.nIdx;
+        if (result.hBmp) {
+            const std::string &file = list[static_cast<std::size_t>(st.nIdx - 1)];
+            replaceShown(file, result.hBmp.release(), found);
+            shown = true;
+        }
     } else {
         // The old bitmap goes only once the turned one exists.
         UniqueBitmap turned(
             ROTATEBMP(st.hBmp.get(), command == ViewerCommand::RotateLeft ? 90 : -90));
-        st.hBmp = std::move(turned);
-        st.lTurned = true;
+        if (turned) {
+            st.hBmp = std::move(turned);
+            st.lTurned = true;
+            shown = true;
+        }
     }
 
-    if (!st.hBmp) {
-        st.lTurned = false;
+    if (!shown) {
         // Nothing loaded that way, or the turn failed: the file as stored.
-        st.hBmp.reset(load(st.cFile));
+        // The picture on screen is that already when it was not turned and
+        // the file has not changed since it was read.
+        if (st.lTurned || !st.pictures.shownStillCurrent()) {
+            found = st.pictures.take(st.cFile);
+            if (st.pictures.abandoned())
+                return std::nullopt;
+            replaceShown(st.cFile, found.bitmap.release(), found);
+        }
         st.nIdx = locateInList(list, st.cFile);
     } else if (st.nIdx >= 1 && st.nIdx <= length) {
         st.cFile = list[static_cast<std::size_t>(st.nIdx - 1)];

@@ -31,7 +31,7 @@ void OPENIMG(TDialog &oDlg, ViewerState &st) {
         // never work on a size the bitmap does not have.
         const std::optional<FileStamp> oldStamp = fileStamp(st.cFile);
         st.hBmp.reset(LOADIMAGE(st.cFile, false));
-        st.pictures.nowShowing(st.cFile, oldStamp);
+        st.pictures.nowShowing(st.cFile, oldStamp, st.hBmp.get());
         const ImageSize back = AIMGSIZE(st.hBmp.get());
         if (st.hBmp && back != st.aSize) {
             st.aSize = back;
@@ -44,7 +44,7 @@ void OPENIMG(TDialog &oDlg, ViewerState &st) {
     }
 
     st.hBmp.reset(hNew);
-    st.pictures.nowShowing(cNewFile, newStamp);
+    st.pictures.nowShowing(cNewFile, newStamp, hNew);
     st.cDir = folderOf(cNewFile);
     st.cFile = cNewFile;
     st.aSize = AIMGSIZE(st.hBmp.get());

@@ -37,22 +37,6 @@ ViewerCommand directionAfter(ViewerCommand command, ViewerCommand before) noexce
 
 } // namespace
 
-DecodeOutcome decodePicture(const std::string &file, std::uint64_t maxPixels) {
-    DecodeOutcome out;
-    out.stamp = fileStamp(file);
-    if (!out.stamp || !isImageFile(file))
-        return out;
-    const BoundedLoad load = loadImageWithin(file, maxPixels);
-    out.bitmap.reset(load.hBitmap);
-    out.tooLarge = load.tooLarge;
-    out.width = NBMPWIDTH(load.hBitmap);
-    out.height = NBMPHEIGHT(load.hBitmap);
-    // Found out here rather than on the window's thread, where it would read
-    // every pixel of a new picture before its first paint.
-    out.paintsEveryPixel = paintsEveryPixel(load.hBitmap);
-    return out;
-}
-
 PictureCache::~PictureCache() {
     clear();
 }
@@ -87,6 +71,7 @@ void PictureCache::clear() noexcept {
     held_.clear();
     shownFile_.clear();
     shownStamp_.reset();
+    shownShare_.release();
     leftFile_.clear();
     ahead_.clear();
     aheadNext_ = 0;
@@ -95,18 +80,28 @@ void PictureCache::clear() noexcept {
 }
 
 void PictureCache::nowShowing(const std::string &file, std::optional<FileStamp> stamp,
-                              std::optional<bool> paintsEveryPixel) {
+                              HBITMAP shown, std::optional<bool> paintsEveryPixel,
+                              BudgetShare share) {
     shownFile_ = file;
     shownStamp_ = stamp;
     shownPaintsEveryPixel_ = paintsEveryPixel;
+    if (!share && shown)
+        share = pictureBudget().take(pictureBytes(NBMPWIDTH(shown), NBMPHEIGHT(shown)));
+    shownShare_ = std::move(share);
+}
+
+bool PictureCache::shownStillCurrent() const {
+    return !shownFile_.empty() && shownStamp_ && fileStamp(shownFile_) == shownStamp_;
 }
 
 void PictureCache::leave(UniqueBitmap shown, bool turned) {
-    if (!shown || turned || shownFile_.empty())
-        return; // released here
+    if (!shown || turned || shownFile_.empty()) {
+        shownShare_.release();
+        return; // the picture is released here
+    }
     drop(shownFile_);
     held_.push_back({shownFile_, shownStamp_, std::move(shown), State::ready, 0,
-                     shownPaintsEveryPixel_.value_or(false)});
+                     shownPaintsEveryPixel_.value_or(false), std::move(shownShare_)});
     leftFile_ = shownFile_;
 }
 
@@ -115,50 +110,61 @@ void PictureCache::abandon() noexcept {
     clear();
 }
 
-UniqueBitmap PictureCache::take(const std::string &file) {
+std::optional<DecodeOutcome> PictureCache::decodeNow(const std::string &file) {
+    BackgroundDecoder &decoder = backgroundDecoder();
+    std::optional<DecodeOutcome> got;
+    const BackgroundDecoder::Ticket ticket = decoder.submit(
+        file, [](const std::string &f) { return decodePicture(f, DecodePurpose::key); },
+        [&got](DecodeOutcome outcome) { got = std::move(outcome); });
+    decoder.waitFor(ticket, [this] { return abandoned_; });
+    if (!got)
+        decoder.cancel(ticket); // the window is closing: nothing waits for it
+    return got;
+}
+
+CachedPicture PictureCache::take(const std::string &file) {
     if (abandoned_)
         return {};
     BackgroundDecoder &decoder = backgroundDecoder();
-    const auto giveUp = [this] { return abandoned_; };
     while (Held *h = find(file)) {
         if (h->state == State::decoding) {
             const BackgroundDecoder::Ticket ticket = h->ticket;
-            decoder.waitFor(ticket, giveUp);
-            if (decoder.pending(ticket)) {
-                drop(file);
-                return {};
-            }
-            continue; // it arrived: as it stands now
+            decoder.waitFor(ticket, [this] { return abandoned_; });
+            if (abandoned_)
+                return {}; // Esc: nothing more is decoded
+            if (Held *still = find(file);
+                still && still->state == State::decoding && still->ticket == ticket)
+                drop(file); // delivered to nobody: decoded now instead
+            continue;       // as it stands now
         }
         if (fileStamp(file) == h->stamp) {
-            if (h->state == State::failed)
+            if (h->state == State::refused)
                 return {};
             if (h->state == State::ready) {
-                UniqueBitmap picture = std::move(h->bitmap);
-                nowShowing(file, h->stamp, h->paintsEveryPixel);
+                CachedPicture picture{std::move(h->bitmap), h->stamp, h->paintsEveryPixel,
+                                      std::move(h->share)};
                 drop(file);
                 return picture;
             }
         }
-        drop(file); // changed since, or too large to have been decoded ahead
+        drop(file); // changed since, or left for the key to decode itself
         break;
     }
 
     // Decoded now: nothing else held is of use to this step but the
     // picture just left, which a search that finds nothing shows again.
     dropAllBut(leftFile_);
-    std::optional<DecodeOutcome> got;
-    const BackgroundDecoder::Ticket ticket = decoder.submit(
-        file, [](const std::string &f) { return decodePicture(f, 0); },
-        [&got](DecodeOutcome outcome) { got = std::move(outcome); });
-    decoder.waitFor(ticket, giveUp);
-    if (!got) {
-        decoder.cancel(ticket);
-        return {};
+    std::optional<DecodeOutcome> got = decodeNow(file);
+    if (got && got->verdict == LoadVerdict::transient && !abandoned_) {
+        // The key's own decode does not give way: when memory ran out,
+        // everything held but the shown picture goes and it is tried again.
+        dropAllBut(std::string());
+        leftFile_.clear();
+        got = decodeNow(file);
     }
-    if (got->bitmap)
-        nowShowing(file, got->stamp, got->paintsEveryPixel);
-    return std::move(got->bitmap);
+    if (!got || abandoned_)
+        return {};
+    return {std::move(got->bitmap), got->stamp, got->paintsEveryPixel, std::move(got->share)};
 }
 
 void PictureCache::lookAhead(ViewerCommand command, const ImageList &list, int nIdx) {
@@ -194,21 +200,21 @@ void PictureCache::advance() {
             if (h->state == State::decoding)
                 break; // already coming
             if (fileStamp(file) == h->stamp) {
-                if (h->state == State::failed)
+                if (h->state == State::refused)
                     continue; // a key passes over it too
                 break;        // ready, or left for the key to decode itself
             }
             drop(file);
         }
         const BackgroundDecoder::Ticket ticket = decoder.submit(
-            file, [](const std::string &f) { return decodePicture(f, kMostBytesAhead / 4); },
+            file, [](const std::string &f) { return decodePicture(f, DecodePurpose::ahead); },
             [this, file](DecodeOutcome outcome) { arrived(file, std::move(outcome)); });
         held_.push_back({file, std::nullopt, UniqueBitmap(), State::decoding, ticket});
         break;
     }
     // Held from here on: the picture just left, and the files the look-ahead
-    // has reached (those that fail, so that a key passes over them at once,
-    // and the one it stopped at).
+    // has reached (those the decoder refused, so that a key passes over them
+    // at once, and the one it stopped at).
     const auto reached =
         ahead_.begin() + static_cast<std::ptrdiff_t>(std::min(aheadNext_ + 1, ahead_.size()));
     std::vector<std::string> useless;
@@ -226,8 +232,14 @@ void PictureCache::arrived(const std::string &file, DecodeOutcome outcome) {
     h->stamp = outcome.stamp;
     h->bitmap = std::move(outcome.bitmap);
     h->paintsEveryPixel = outcome.paintsEveryPixel;
-    h->state = h->bitmap ? State::ready : outcome.tooLarge ? State::tooLarge : State::failed;
-    if (h->state == State::failed && aheadNext_ < ahead_.size() && ahead_[aheadNext_] == file) {
+    h->share = std::move(outcome.share);
+    if (h->bitmap)
+        h->state = State::ready;
+    else if (outcome.verdict == LoadVerdict::refused)
+        h->state = State::refused;
+    else
+        h->state = State::leftForKey;
+    if (h->state == State::refused && aheadNext_ < ahead_.size() && ahead_[aheadNext_] == file) {
         ++aheadNext_;
         advance();
     }

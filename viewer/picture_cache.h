@@ -2,8 +2,11 @@
 // folder: the one that the same key would show next, decoded ahead on a
 // worker, and the one just left, so that a step either way shows a picture
 // already decoded. Besides the shown picture at most these two are held
-// once a step is over. A picture is handed out only while its file's size
-// and last-write time are those it was decoded from.
+// once a step is over, and all of them within the picture budget. A
+// picture is handed out only while its file's stamp is the one it was
+// decoded from; of a failure, only a verdict on the file's bytes is
+// remembered, never one that may pass (the file held by another program,
+// memory): the key then decodes the file itself.
 #pragma once
 
 #include <windows.h>
@@ -17,16 +20,18 @@
 #include "viewer/commands.h"
 #include "viewer/decoder.h"
 #include "viewer/imagelist.h"
+#include "viewer/picture_budget.h"
+#include "viewer/picture_load.h"
 
 namespace vistoro {
 
-// Pictures larger than this as 32-bit pixels are not decoded ahead.
-inline constexpr std::uint64_t kMostBytesAhead = std::uint64_t{256} << 20;
-
-// What a key's LOADIMAGE(file, false) gives, made on a worker: 0 for a file
-// that fails the extension test or does not decode, and nothing past
-// maxPixels (0: no limit of its own).
-DecodeOutcome decodePicture(const std::string &file, std::uint64_t maxPixels);
+// A picture handed out by the cache, with what is known of it.
+struct CachedPicture {
+    UniqueBitmap bitmap; // none when the file does not load
+    std::optional<FileStamp> stamp;
+    std::optional<bool> paintsEveryPixel;
+    BudgetShare share;
+};
 
 class PictureCache {
   public:
@@ -37,22 +42,28 @@ class PictureCache {
 
     // The picture of a file as the keys load it: a picture held for it is
     // handed over, one being decoded ahead is waited for, and any other is
-    // decoded now, on a worker; 0 when the file does not load. What the
-    // wait lets the window do meanwhile is BackgroundDecoder::waitFor's.
-    UniqueBitmap take(const std::string &file);
-    // The shown picture, read from `file` as it was at `stamp`.
-    void nowShowing(const std::string &file, std::optional<FileStamp> stamp,
-                    std::optional<bool> paintsEveryPixel = std::nullopt);
+    // decoded now, on a worker. What is shown does not change: the caller
+    // makes the picture the shown one with leave and nowShowing. What the
+    // wait lets the window do meanwhile is BackgroundDecoder::waitFor's;
+    // once the window is closing nothing more is decoded.
+    CachedPicture take(const std::string &file);
+    // The shown picture, read from `file` as it was at `stamp`; its share
+    // of the budget is taken here when none comes with it.
+    void nowShowing(const std::string &file, std::optional<FileStamp> stamp, HBITMAP shown,
+                    std::optional<bool> paintsEveryPixel = std::nullopt, BudgetShare share = {});
     // Whether the shown picture covers every pixel it is painted over, when
     // that was found out off the window's thread; none when it was not.
     std::optional<bool> shownPaintsEveryPixel() const noexcept { return shownPaintsEveryPixel_; }
+    // True while the shown file's stamp is still the one it was read at.
+    bool shownStillCurrent() const;
     // The shown picture is left behind: kept as the picture just left,
     // unless it was turned in memory (it is then no longer the file's).
     void leave(UniqueBitmap shown, bool turned);
     // After a picture is shown by `command` (or by start-up or Open, with
     // None): decodes ahead what the key of the same direction would show
-    // next from position nIdx of the list, passing over files that do not
-    // load. Everything else held goes, but for the picture just left.
+    // next from position nIdx of the list, passing over files that the
+    // decoder refused. Everything else held goes, but for the picture
+    // just left.
     void lookAhead(ViewerCommand command, const ImageList &list, int nIdx);
     // The same before the keys have a list of the folder: over a list of
     // the shown file's folder made for the look-ahead alone, so that the
@@ -70,7 +81,12 @@ class PictureCache {
     int decodesUnderWay() const noexcept;
 
   private:
-    enum class State { decoding, ready, failed, tooLarge };
+    enum class State {
+        decoding,
+        ready,
+        refused,     // a verdict on the file as stamped: a key passes over it
+        leftForKey,  // it may load when a key asks: too large to decode ahead, or a failure that may pass
+    };
     struct Held {
         std::string file;
         std::optional<FileStamp> stamp;
@@ -78,6 +94,7 @@ class PictureCache {
         State state = State::decoding;
         BackgroundDecoder::Ticket ticket = 0;
         bool paintsEveryPixel = false;
+        BudgetShare share;
     };
 
     Held *find(const std::string &file) noexcept;
@@ -85,11 +102,13 @@ class PictureCache {
     void dropAllBut(const std::string &keep) noexcept;
     void advance();
     void arrived(const std::string &file, DecodeOutcome outcome);
+    std::optional<DecodeOutcome> decodeNow(const std::string &file);
 
     std::vector<Held> held_;
     std::string shownFile_;
     std::optional<FileStamp> shownStamp_;
     std::optional<bool> shownPaintsEveryPixel_;
+    BudgetShare shownShare_;
     std::string leftFile_;
     ViewerCommand direction_ = ViewerCommand::Next;
     // The files the look-ahead tries in turn, and the next to try.

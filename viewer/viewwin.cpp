@@ -31,7 +31,7 @@ HBITMAP loadFirstOfFolder(ViewerState &st) {
         if (HBITMAP h = LOADIMAGE(list[i], false)) {
             st.cFile = list[i];
             st.nIdx = static_cast<int>(i + 1);
-            st.pictures.nowShowing(st.cFile, stamp);
+            st.pictures.nowShowing(st.cFile, stamp, h);
             return h;
         }
     }
@@ -42,7 +42,7 @@ HBITMAP loadFirstOfFolder(ViewerState &st) {
 HBITMAP loadShown(ViewerState &st) {
     const std::optional<FileStamp> stamp = fileStamp(st.cFile);
     HBITMAP h = LOADIMAGE(st.cFile);
-    st.pictures.nowShowing(st.cFile, stamp);
+    st.pictures.nowShowing(st.cFile, stamp, h);
     return h;
 }
 

@@ -49,3 +49,30 @@ TEST(Text, WideningFollowsTheUtf8Rule) {
     EXPECT_EQ(narrowUtf8(L"\u0424"), "\xD0\xA4");
     EXPECT_EQ(widen(""), L"");
 }
+
+// NTFS takes any sequence of UTF-16 units as a name, lone surrogates
+// included: such a name must come back whole, stay apart from its
+// neighbours, keep its case mapping and count as characters.
+TEST(Text, NamesThatAreNotValidUtf16RoundTrip) {
+    const std::wstring names[] = {
+        std::wstring(L"a") + wchar_t(0xD800) + L"b.png",          // a high half alone
+        std::wstring(L"a") + wchar_t(0xDC00) + L"b.png",          // a low half alone
+        std::wstring(L"a") + wchar_t(0xDC00) + wchar_t(0xD800),   // halves the wrong way round
+        std::wstring(L"x") + wchar_t(0xD83D) + wchar_t(0xDCF7),   // a real pair: one character
+        std::wstring(1, wchar_t(0xDBFF)),                         // nothing but a half
+    };
+    for (const std::wstring &w : names) {
+        const std::string kept = narrowUtf8(w);
+        EXPECT_EQ(widen(kept), w);
+        EXPECT_EQ(widen(lowerText(kept)), widen(narrowUtf8(w))) << "the case mapping altered it";
+    }
+    // Two names that differ only in their lone half stay two names.
+    EXPECT_NE(narrowUtf8(names[0]), narrowUtf8(std::wstring(L"a") + wchar_t(0xD801) + L"b.png"));
+    // A lone half is one character: a cut never splits it.
+    const std::string lone = narrowUtf8(std::wstring(1, wchar_t(0xD800)) + L"x");
+    EXPECT_EQ(charCount(lone), 2u);
+    EXPECT_EQ(leftChars(lone, 1), lone.substr(0, 3));
+    EXPECT_EQ(lowerText("\xED\xA0\x80Q"), "\xED\xA0\x80q");
+    // The pair of a character beyond the basic plane is its usual four bytes.
+    EXPECT_EQ(narrowUtf8(names[3]), "x\xF0\x9F\x93\xB7");
+}

@@ -110,8 +110,9 @@ class WindowTest : public ::testing::Test {
         auto st = std::make_unique<ViewerState>();
         st->cFile = files[static_cast<std::size_t>(index - 1)];
         st->cDir = lowerText(dir.path());
-        st->pictures.nowShowing(st->cFile, fileStamp(st->cFile));
+        const std::optional<FileStamp> stamp = fileStamp(st->cFile);
         st->hBmp.reset(LOADIMAGE(st->cFile));
+        st->pictures.nowShowing(st->cFile, stamp, st->hBmp.get());
         st->aSize = AIMGSIZE(st->hBmp.get());
         return st;
     }
