@@ -7,7 +7,7 @@ source "$(dirname "$0")/common.sh"
 packages=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 cmake make googletest
   wine wine32:i386 wine64 xvfb x11-apps x11-utils xauth imagemagick
-  libjpeg-turbo-progs poppler-utils libimage-exiftool-perl
+  libjpeg-turbo-progs poppler-utils libimage-exiftool-perl gcc libx11-dev
   cups cups-bsd printer-driver-cups-pdf libcups2:i386
 )
 

@@ -94,6 +94,12 @@ void click(int x, int y, bool right = false);
 // With windowFollows, each step waits until the window that was under the
 // pointer has moved with it; false when it did not.
 bool drag(int fromX, int fromY, int toX, int toY, bool windowFollows = false);
+// Turns the wheel with the pointer at the point: delta as the platform
+// counts it (-120 is one notch towards the user, 60 half a notch away).
+// Under Wine the window under the pointer gets the WM_MOUSEWHEEL, whether
+// or not it has the focus (as on Windows 10 and later by default; Windows
+// 7 gives it to the focus window).
+void wheel(int x, int y, int delta);
 
 // A right click posted at a client point of a window of the process; the
 // menu window it opens, or null when none appears within the wait.
@@ -103,5 +109,39 @@ HWND openContextMenu(DWORD pid, HWND wnd, int x, int y, Millis wait = Millis{500
 // 0x00RRGGBB values.
 std::vector<DWORD> screenPixels(const RECT &r);
 DWORD screenPixel(int x, int y);
+
+// Drops files onto the window at a screen point as a file manager does
+// (under Wine: an XDND drag from another X client, made by the host tool
+// xdnd-drop, so that the window gets WM_DROPFILES). Paths are Windows ones
+// (Z:\... or any drive), UTF-8. True when the window took the drop; false
+// when it refused (no WS_EX_ACCEPTFILES), when nothing took the drag, or
+// when the tool is missing.
+bool dropFiles(int x, int y, const std::vector<std::string> &windowsPaths);
+// Whether drops can be made here: under Wine, with the tool built (it is
+// not on Windows, nor where the build found no host compiler and X11).
+bool canDropFiles();
+
+// The bytes of a clipboard format held as a memory block (CF_DIB,
+// CF_DIBV5, ...), whoever put it there; nothing when the format is absent
+// or the clipboard stays busy. A block may be longer than what was put.
+std::optional<std::string> clipboardBytes(UINT format);
+bool clipboardHolds(UINT format);
+
+// Keeps the clipboard open on a window of its own, on the creating thread,
+// until destroyed: meanwhile every other OpenClipboard fails, as when
+// another program is slow to let go of it.
+class ClipboardHold {
+  public:
+    explicit ClipboardHold(Millis wait = kDefaultWait);
+    ~ClipboardHold();
+    ClipboardHold(const ClipboardHold &) = delete;
+    ClipboardHold &operator=(const ClipboardHold &) = delete;
+    // Whether the clipboard was got within the wait.
+    bool held() const { return held_; }
+
+  private:
+    HWND wnd_ = nullptr;
+    bool held_ = false;
+};
 
 } // namespace harness
