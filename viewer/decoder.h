@@ -76,6 +76,8 @@ class BackgroundDecoder {
     bool idle() const noexcept;
 
     unsigned workerCount() const noexcept { return workers_; }
+    // The ticket of the latest job submitted; 0 before the first.
+    Ticket lastTicket() const noexcept { return lastTicket_; }
 
   private:
     struct Job;

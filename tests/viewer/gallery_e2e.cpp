@@ -5,12 +5,14 @@
 #include "harness/harness.h"
 #include "imaging/decode.h"
 #include "imaging/gdiplus_session.h"
+#include "support/photos.h"
 #include "support/test_support.h"
 #include "base/handles.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 
 using namespace harness;
@@ -210,5 +212,102 @@ TEST_F(GalleryE2E, LargePicturesFillWhileTheWindowKeepsAnsweringAndEscClosesIt) 
     postKey(g, VK_ESCAPE);
     ASSERT_TRUE(waitUntil([&] { return !IsWindowVisible(g); }, Millis{15000}, Millis{5}));
     EXPECT_LT(nowMs() - esc, bound) << "Esc waited; one decode is " << decode;
+    EXPECT_EQ(p.waitExit(), 0u);
+}
+
+namespace {
+
+// A camera's photo of one colour with an embedded thumbnail of its own
+// proportions, so that the gallery draws its cell from the thumbnail.
+std::string photoWithThumbnail(const ScratchDir &dir, std::uint32_t colour, long w = 320,
+                               long h = 240) {
+    const std::string scratch = dir.file("scratch.jpg");
+    EXPECT_TRUE(viewertest::writePicture(scratch, gallerytest::flat(w, h, colour), L"image/jpeg"));
+    const std::string photo = testsupport::readFile(scratch);
+    EXPECT_TRUE(
+        viewertest::writePicture(scratch, gallerytest::flat(w / 2, h / 2, colour), L"image/jpeg"));
+    const std::string thumbnail = testsupport::readFile(scratch);
+    DeleteFileA(scratch.c_str());
+    return testsupport::withExif(photo, {1, false, 0, thumbnail});
+}
+
+// The same photo whose frame header says it is width x height.
+std::string withFrameSize(std::string jpeg, std::uint16_t width, std::uint16_t height) {
+    // The first frame header after the EXIF block (the thumbnail inside it
+    // has one of its own).
+    std::size_t at = 2;
+    while (at + 4 < jpeg.size()) {
+        const auto marker = static_cast<unsigned char>(jpeg[at + 1]);
+        const std::size_t length = static_cast<unsigned char>(jpeg[at + 2]) << 8 |
+                                   static_cast<unsigned char>(jpeg[at + 3]);
+        if (marker == 0xC0 || marker == 0xC1 || marker == 0xC2) {
+            jpeg[at + 5] = static_cast<char>(height >> 8);
+            jpeg[at + 6] = static_cast<char>(height & 0xFF);
+            jpeg[at + 7] = static_cast<char>(width >> 8);
+            jpeg[at + 8] = static_cast<char>(width & 0xFF);
+            return jpeg;
+        }
+        at += 2 + length;
+    }
+    ADD_FAILURE() << "no frame header";
+    return jpeg;
+}
+
+} // namespace
+
+// Fill bytes are legal padding before a marker; 4 MB of them after the EXIF
+// block of the second photo must not hold up the cells after it.
+TEST_F(GalleryE2E, APhotoPaddedWithFillBytesDoesNotStallTheCellsAfterIt) {
+    for (int i = 0; i < 9; ++i) {
+        std::string photo = photoWithThumbnail(dir, gallerytest::colourOf(i * 20));
+        if (i == 1) {
+            const std::size_t afterExif =
+                4 + (static_cast<unsigned char>(photo[4]) << 8 | static_cast<unsigned char>(photo[5]));
+            photo.insert(afterExif, std::string(4 << 20, '\xFF'));
+        }
+        testsupport::writeFile(dir.file("p" + std::to_string(i) + ".jpg"), photo);
+    }
+    Process p(kDemo, {dir.file("p0.jpg")});
+    HWND g = waitWindow(p.pid(), "#32770", "");
+    ASSERT_TRUE(g) << "no gallery window";
+    const auto start = std::chrono::steady_clock::now();
+    const RECT c = clientRectOnScreen(g);
+    const auto [x, y] = gallerytest::cellOf(8);
+    const std::uint32_t last = gallerytest::colourOf(8 * 20);
+    const bool filled = waitUntil(
+        [&] { return viewertest::similarRgb(screenPixel(c.left + x + 32, c.top + y + 32), last, 12); },
+        Millis{10000});
+    const auto took = std::chrono::duration_cast<Millis>(std::chrono::steady_clock::now() - start);
+    ASSERT_TRUE(filled) << "the ninth cell was never filled";
+    EXPECT_LT(took.count(), 2000) << "the ninth cell took " << took.count() << " ms";
+    // The padded photo has its cell, the second.
+    const auto [x1, y1] = gallerytest::cellOf(1);
+    EXPECT_TRUE(viewertest::similarRgb(screenPixel(c.left + x1 + 32, c.top + y1 + 32),
+                                       gallerytest::colourOf(20), 12));
+    postKey(g, VK_ESCAPE);
+    EXPECT_EQ(p.waitExit(), 0u);
+}
+
+// A photo whose frame is past the program's picture limit does not open,
+// thumbnail or not: it takes no cell, and the photo after it takes its place.
+TEST_F(GalleryE2E, APhotoTooLargeToOpenTakesNoCellThoughItCarriesAThumbnail) {
+    testsupport::writeFile(dir.file("a.jpg"), photoWithThumbnail(dir, 0x2060A0));
+    testsupport::writeFile(dir.file("b.jpg"),
+                           withFrameSize(photoWithThumbnail(dir, 0xA02060), 20000, 15000));
+    testsupport::writeFile(dir.file("c.jpg"), photoWithThumbnail(dir, 0x60A020));
+    Process p(kDemo, {dir.file("a.jpg")});
+    HWND g = galleryOf(p);
+    ASSERT_TRUE(g) << "no gallery window";
+    const RECT c = clientRectOnScreen(g);
+    auto cellColour = [&](int n) {
+        const auto [x, y] = gallerytest::cellOf(n);
+        return screenPixel(c.left + x + 32, c.top + y + 32);
+    };
+    ASSERT_TRUE(waitUntil([&] { return viewertest::similarRgb(cellColour(1), 0x60A020, 12); }))
+        << std::hex << "the second cell shows " << cellColour(1) << ", not the third photo";
+    EXPECT_TRUE(viewertest::similarRgb(cellColour(0), 0x2060A0, 12));
+    ASSERT_TRUE(settle(g));
+    EXPECT_EQ(cellColour(2), screenPixel(c.left + 1000, c.top + 700)) << "a third cell was filled";
+    postKey(g, VK_ESCAPE);
     EXPECT_EQ(p.waitExit(), 0u);
 }

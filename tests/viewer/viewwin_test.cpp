@@ -35,6 +35,7 @@ struct Script {
     ViewerState *st = nullptr;
     bool inCommand = false;
     bool failedToFinish = false;
+    bool closesItself = false; // a step ends the window
 };
 Script *current = nullptr;
 
@@ -86,7 +87,8 @@ void run(ViewerState &st, Script &script, const std::function<void(TDialog &)> &
             atInit(d);
     });
     KillTimer(nullptr, timer);
-    EXPECT_EQ(script.next, script.steps.size()) << "the window closed before the script ended";
+    if (!script.closesItself)
+        EXPECT_EQ(script.next, script.steps.size()) << "the window closed before the script ended";
     current = nullptr;
 }
 
@@ -106,10 +108,11 @@ class WindowTest : public ::testing::Test {
             files.push_back(lowerText(path));
         }
     }
-    std::unique_ptr<ViewerState> open(int index) {
+    std::unique_ptr<ViewerState> open(int index) { return openFile(files[static_cast<std::size_t>(index - 1)]); }
+    std::unique_ptr<ViewerState> openFile(const std::string &file) {
         auto st = std::make_unique<ViewerState>();
-        st->cFile = files[static_cast<std::size_t>(index - 1)];
-        st->cDir = lowerText(dir.path());
+        st->cFile = file;
+        st->cDir = folderOf(file);
         const std::optional<FileStamp> stamp = fileStamp(st->cFile);
         st->hBmp.reset(LOADIMAGE(st->cFile));
         st->pictures.nowShowing(st->cFile, stamp, st->hBmp.get());
@@ -264,4 +267,68 @@ TEST_F(WindowTest, StepsOntoPicturesDecodedAheadDecodeNothingAndAChangedFileIsRe
         EXPECT_EQ(r.right - r.left, 78);
     });
     run(*st, script);
+}
+
+// A copy that keeps the source's write time, or a card whose clock counts
+// in 2 s, gives a file its old size and write time with new pixels: what
+// was decoded ahead is not shown for it.
+TEST_F(WindowTest, AFileRewrittenWithItsOldSizeAndWriteTimeIsReadAgain) {
+    ScratchDir own{"same"};
+    std::vector<std::string> bmps;
+    for (int i = 0; i < 3; ++i) {
+        bmps.push_back(lowerText(own.file("b" + std::to_string(i) + ".bmp")));
+        ASSERT_TRUE(viewertest::writePicture(bmps.back(), viewertest::sampleScene(50, 40, i),
+                                             L"image/bmp"));
+    }
+    const viewertest::Pixels fresh = viewertest::sampleScene(50, 40, 77);
+    auto st = openFile(bmps[0]);
+    Script script;
+    script.steps.push_back(settled());
+    script.steps.push_back([&](TDialog &d, ViewerState &s) {
+        EXPECT_EQ(s.pictures.heldPictures(), 1) << "the second picture was not decoded ahead";
+        WIN32_FILE_ATTRIBUTE_DATA before{}, after{};
+        GetFileAttributesExA(bmps[1].c_str(), GetFileExInfoStandard, &before);
+        ASSERT_TRUE(viewertest::writePicture(bmps[1], fresh, L"image/bmp"));
+        HANDLE f = CreateFileA(bmps[1].c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
+        SetFileTime(f, nullptr, nullptr, &before.ftLastWriteTime);
+        CloseHandle(f);
+        GetFileAttributesExA(bmps[1].c_str(), GetFileExInfoStandard, &after);
+        ASSERT_EQ(after.nFileSizeLow, before.nFileSizeLow);
+        ASSERT_EQ(CompareFileTime(&after.ftLastWriteTime, &before.ftLastWriteTime), 0);
+        postKey(d, VK_DOWN);
+    });
+    script.steps.push_back([&](TDialog &, ViewerState &s) {
+        EXPECT_EQ(s.cFile, bmps[1]);
+        const viewertest::Pixels shown = viewertest::readPixels(s.hBmp.get());
+        ASSERT_EQ(shown.px.size(), fresh.px.size());
+        for (std::size_t i = 0; i < fresh.px.size(); i += 97)
+            ASSERT_EQ(shown.px[i] & 0xFFFFFF, fresh.px[i] & 0xFFFFFF)
+                << "the old pixels were shown, at " << i;
+    });
+    run(*st, script);
+}
+
+// Esc while a key waits for the picture decoded ahead ends the wait at once
+// and starts no decode of its own; the shown picture stays as it was.
+TEST_F(WindowTest, EscWhileAKeyWaitsForThePictureDecodedAheadStartsNothing) {
+    // Large enough that its decode ahead is still under way when Down comes.
+    ASSERT_TRUE(viewertest::writePicture(files[1], viewertest::sampleScene(4000, 3000, 8),
+                                         L"image/png"));
+    auto st = open(1);
+    HBITMAP shown = st->hBmp.get();
+    BackgroundDecoder::Ticket before = 0;
+    Script script;
+    script.closesItself = true;
+    script.steps.push_back([&](TDialog &d, ViewerState &s) {
+        EXPECT_EQ(s.pictures.decodesUnderWay(), 1) << "the second picture was not being decoded";
+        before = backgroundDecoder().lastTicket();
+        postKey(d, VK_DOWN);
+        postKey(d, VK_ESCAPE); // taken inside the Down's wait
+    });
+    run(*st, script);
+    EXPECT_EQ(backgroundDecoder().lastTicket(), before) << "a decode was started after Esc";
+    EXPECT_EQ(st->cFile, files[0]);
+    EXPECT_EQ(st->hBmp.get(), shown);
+    EXPECT_TRUE(st->pictures.abandoned());
 }
