@@ -16,6 +16,10 @@
 namespace vistoro {
 
 inline constexpr std::uint64_t kPictureBudgetBytes = std::uint64_t{1} << 30;
+// No single decode ahead may take more than this at its peak, whatever is
+// free: its blocks must be found whole in an address space that others
+// have cut up (a 61-megapixel photo still fits).
+inline constexpr std::uint64_t kMostPeakAheadBytes = kPictureBudgetBytes / 2;
 
 // The bytes a picture's 32-bit bitmap takes.
 constexpr std::uint64_t pictureBytes(std::uint64_t width, std::uint64_t height) noexcept {

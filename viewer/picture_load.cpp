@@ -29,6 +29,8 @@ DecodeOutcome decodePicture(const std::string &file, DecodePurpose purpose) {
             share = pictureBudget().take(peak);
             return true;
         }
+        if (peak > kMostPeakAheadBytes)
+            return false;
         std::optional<BudgetShare> fits = pictureBudget().tryTake(peak);
         if (!fits)
             return false;
