@@ -6,6 +6,9 @@
 //   imaging_bench folder DIR           every picture of a folder, once each
 //   imaging_bench orient PLAIN TURNED [RUNS]  the same photo stored upright and
 //                                      under EXIF orientation 6, LOADIMG of each
+//   imaging_bench eighth PICTURE [RUNS] the one-eighth reader of a JPEG, from
+//                                      bytes in memory and from the file, against
+//                                      LOADIMG of it
 // Peak memory is measured per process, so each peak gets a process of its own.
 #include "bench/bench_support.h"
 #include "imaging/decode.h"
@@ -14,6 +17,7 @@
 #include "imaging/byte_stream.h"
 #include "imaging/gdiplus_holders.h"
 #include "imaging/gdiplus_session.h"
+#include "imaging/jpeg_eighth.h"
 #include "imaging/paint.h"
 
 #include <windows.h>
@@ -337,13 +341,46 @@ int benchOrientation(const std::string &plain, const std::string &turned, int ru
     return 0;
 }
 
+// The one-eighth reader, which the gallery draws photos without an embedded
+// thumbnail from, against decoding the whole photo.
+int benchEighth(const std::string &path, int runs) {
+    const std::wstring name(path.begin(), path.end());
+    const auto bytes = ByteBlock::fromFile(name);
+    const auto eighth = bytes ? readJpegEighth(bytes->data(), bytes->size()) : std::nullopt;
+    HBITMAP warm = LOADIMG(path);
+    DELETEOBJECT(warm);
+    if (!eighth) {
+        std::fprintf(stderr, "the one-eighth reader refuses %s\n", path.c_str());
+        return 1;
+    }
+    std::vector<double> inMemory, fromFile, load;
+    for (int i = 0; i < runs; ++i) {
+        inMemory.push_back(timed([&] { readJpegEighth(bytes->data(), bytes->size()); }));
+        fromFile.push_back(timed([&] {
+            const auto read = ByteBlock::fromFile(name);
+            readJpegEighth(read->data(), read->size());
+        }));
+        HBITMAP bitmap = nullptr;
+        load.push_back(timed([&] { bitmap = LOADIMG(path); }));
+        DELETEOBJECT(bitmap);
+    }
+    std::printf("%s: the %ld x %ld eighth of %u x %u, medians of %d runs\n", path.c_str(),
+                eighth->width, eighth->height, eighth->photoWidth, eighth->photoHeight, runs);
+    std::printf("  readJpegEighth from bytes in memory %.1f ms; reading the file and "
+                "readJpegEighth %.1f ms; LOADIMG %.1f ms: ratio %.3f (target at most 0.25)\n",
+                median(inMemory), median(fromFile), median(load), median(fromFile) / median(load));
+    std::printf("RESULT eighth_ms %.1f eighth_file_ms %.1f loadimg_ms %.1f\n", median(inMemory),
+                median(fromFile), median(load));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
     if (argc < 3) {
         std::fprintf(stderr,
                      "usage: imaging_bench file PICTURE [RUNS] | peak PICTURE | peakdecode PICTURE"
-                     " | folder DIR | orient PLAIN TURNED [RUNS]\n");
+                     " | folder DIR | orient PLAIN TURNED [RUNS] | eighth PICTURE [RUNS]\n");
         return 2;
     }
     GdiplusSession session;
@@ -354,6 +391,8 @@ int main(int argc, char **argv) {
         return benchPeak(argv[2], mode == "peakdecode");
     if (mode == "folder")
         return benchFolder(argv[2]);
+    if (mode == "eighth")
+        return benchEighth(argv[2], argc > 3 ? std::max(1, std::atoi(argv[3])) : 5);
     if (mode == "orient" && argc > 3)
         return benchOrientation(argv[2], argv[3], argc > 4 ? std::max(1, std::atoi(argv[4])) : 5);
     return 2;

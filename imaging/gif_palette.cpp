@@ -29,10 +29,8 @@ std::shared_ptr<const ByteBlock> withDefaultColourTable(const BYTE *d, std::size
         std::memcpy(out, d, kScreenEnd);
         out[kPackedAt] = static_cast<BYTE>(d[kPackedAt] | kGlobalTableFlag | kTableSizeBits);
         BYTE *table = out + kScreenEnd;
-        for (std::size_t i = 0; i < 256; ++i) {
-            const BYTE grey = i == 0 ? 0 : i == 1 ? 255 : static_cast<BYTE>(i);
-            std::memset(table + 3 * i, grey, 3);
-        }
+        for (std::size_t i = 0; i < 256; ++i)
+            std::memset(table + 3 * i, defaultTableGrey(i), 3);
         std::memcpy(table + kTableBytes, d + kScreenEnd, size - kScreenEnd);
         return true;
     });

@@ -12,14 +12,19 @@
 
 namespace vistoro {
 
+// Entry `index` (0 to 255) of the default table, a grey: black and white
+// first, as the format recommends for a reader's own table so that
+// two-colour pictures show as such, then the greys of the remaining indexes.
+constexpr BYTE defaultTableGrey(std::size_t index) noexcept {
+    return index == 0 ? 0 : index == 1 ? 255 : static_cast<BYTE>(index);
+}
+
 // True when the data is a GIF file whose screen descriptor gives no global
 // colour table.
 bool lacksGlobalColourTable(const BYTE *data, std::size_t size) noexcept;
 
-// The same file with a global table of 256 colours: black and white first,
-// as the format recommends for a reader's own table so that two-colour
-// pictures show as such, then the greys of the remaining indexes. Null when
-// the data is no such file or memory runs out.
+// The same file with the default table of 256 colours as its global table.
+// Null when the data is no such file or memory runs out.
 std::shared_ptr<const ByteBlock> withDefaultColourTable(const BYTE *data, std::size_t size);
 
 } // namespace vistoro

@@ -9,6 +9,7 @@
 #include "fixtures.h"
 #include "fuzz_progress.h"
 
+#include "support/gif_writer.h"
 #include "support/photos.h"
 #include "support/test_support.h"
 
@@ -105,6 +106,15 @@ void mapStructure(const std::string &type, const std::string &b, std::vector<Fie
                 for (std::size_t k = 1; k <= 7; k += 2)
                     field(at + k, 2);
             }
+        // Graphic control extensions (disposal and delay) and the loop count.
+        for (std::size_t at = 13; at + 8 <= b.size(); ++at)
+            if (b.compare(at, 3, "\x21\xF9\x04") == 0) {
+                cuts.push_back(at);
+                field(at + 3, 1);
+                field(at + 4, 2);
+            }
+        if (const std::size_t loop = b.find("NETSCAPE2.0"); loop != std::string::npos)
+            field(loop + 13, 2);
     } else if (type == "bmp") {
         for (std::size_t at : {2, 10, 14, 18, 22, 30, 34, 46})
             field(at, 4);
@@ -321,6 +331,35 @@ std::string richWmf() {
     return bytes;
 }
 
+// Moving GIFs: delays, every disposal, transparency, local tables,
+// interlaced frames, frames partly past the screen, and loop counts.
+std::vector<std::string> movingGifs() {
+    using testsupport::GifTestFrame;
+    const auto square = [](int left, int top, int side, int disposal, int delay) {
+        GifTestFrame f;
+        f.left = left;
+        f.top = top;
+        f.width = f.height = side;
+        for (int i = 0; i < side * side; ++i)
+            f.indexes.push_back(static_cast<std::uint8_t>(i * 7 % 5));
+        f.disposal = disposal;
+        f.delay = delay;
+        return f;
+    };
+    const std::vector<std::uint32_t> colours = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0x202020};
+    GifTestFrame lace = square(0, 0, 12, 1, 0);
+    lace.interlaced = true;
+    GifTestFrame hole = square(4, 2, 6, 2, 1);
+    hole.transparent = 3;
+    GifTestFrame local = square(6, 5, 8, 3, 25);
+    local.palette = {0x123456, 0xABCDEF, 0x00FF80, 0xFF0080, 0x808000};
+    GifTestFrame corner = square(10, 8, 4, 0, 7);
+    corner.interlaced = true;
+    return {testsupport::animatedGif(12, 10, {lace, hole, local, corner}, 0, colours),
+            testsupport::animatedGif(12, 10, {square(0, 0, 10, 3, 2), local, hole}, 3, colours),
+            testsupport::animatedGif(12, 10, {hole, corner, lace}, std::nullopt, colours)};
+}
+
 std::vector<Seed> seeds() {
     std::vector<Seed> out;
     WIN32_FIND_DATAA fd;
@@ -354,6 +393,8 @@ std::vector<Seed> seeds() {
                                      {0x3FF00000, 0x000FFC00, 0x000003FF, 0xC0000000}, values)});
     out.push_back({"bmp", imgtest::bitFieldBmp(8, 6, 32, 52, BI_RGB, {0, 0, 0, 0}, values)});
     out.push_back({"gif", imgtest::gifWithoutColourTable()});
+    for (const std::string &gif : movingGifs())
+        out.push_back({"gif", gif});
     out.push_back({"emf", imgtest::emfBytes(40, 30)});
     out.push_back({"emf", richEmf()});
     out.push_back({"wmf", imgtest::wmfBytes(40, 30)});

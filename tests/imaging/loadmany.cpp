@@ -7,8 +7,12 @@
 // hand (a list of one, 0 1), whose exit code then tells the outcome.
 #include "fuzz_progress.h"
 
+#include "base/text.h"
+#include "imaging/byte_stream.h"
 #include "imaging/decode.h"
 #include "imaging/gdiplus_session.h"
+#include "imaging/gif_animation.h"
+#include "imaging/jpeg_eighth.h"
 #include "imaging/paint.h"
 #include "imaging/thumbnail.h"
 
@@ -28,10 +32,25 @@ LONG WINAPI onFault(EXCEPTION_POINTERS *) {
     return EXCEPTION_EXECUTE_HANDLER;
 }
 
+// Plays a moving GIF's frames as the viewer would, up to a bound that
+// stops one that loops for ever. Other bytes are refused at once.
+void playFrames(const std::string &file) {
+    constexpr int kMaxSteps = 2000;
+    const auto frames =
+        vistoro::GifAnimation::open(vistoro::ByteBlock::fromFile(vistoro::widen(file)));
+    for (int i = 0; frames && i < kMaxSteps; ++i)
+        if (frames->next() != vistoro::GifAnimation::Step::frame)
+            break;
+}
+
 // Decodes, measures and paints the picture, as the viewer would, after
-// the thumbnail its gallery cell may be drawn from.
+// the thumbnail its gallery cell may be drawn from and the frames it may
+// play.
 char loadOne(const std::string &file) {
     vistoro::DELETEOBJECT(vistoro::loadEmbeddedThumbnail(file).hBitmap);
+    if (const auto bytes = vistoro::ByteBlock::fromFile(vistoro::widen(file))) // a cell's eighth
+        vistoro::readJpegEighth(bytes->data(), bytes->size()); // refuses what is no JPEG at once
+    playFrames(file);
     HBITMAP h = vistoro::LOADIMG(file);
     if (!h)
         return fuzzprogress::kRefused;

@@ -52,6 +52,31 @@ convert "${q[@]}" BMP2:form-core.bmp
 convert "${q[@]}" -type TrueColor BMP:form-v5.bmp
 convert "${q[@]}" -colors 16 -type Palette -compress RLE BMP3:form-rle8.bmp
 convert -size 256x256 xc:'#ffff00' -define icon:auto-resize=256 form-png.ico
+# One odd-sized photo (the blocks and MCUs at the right and bottom edges are
+# partial) in each form that the one-eighth reader takes, and in two that it
+# refuses. Its luma is textured, its colour changes slowly, so that how the
+# full decode fills in subsampled colour hardly shows in block averages.
+convert -size 197x133 -seed 9 plasma:grey35-grey75 -blur 0x4 -colorspace gray \
+  \( -size 133x197 gradient:gray45-gray55 -rotate 90 \) \( -size 197x133 gradient:gray54-gray46 \) \
+  -set colorspace YCbCr -combine -colorspace sRGB ppm:eighth.ppm
+cjpeg -quality 90 eighth.ppm > eighth-420.jpg
+cjpeg -quality 90 -sample 2x1 -restart 3B eighth.ppm > eighth-422.jpg
+cjpeg -quality 90 -sample 1x1 eighth.ppm > eighth-444.jpg
+cjpeg -quality 90 -grayscale eighth.ppm > eighth-grey.jpg
+cjpeg -quality 90 -rgb eighth.ppm > eighth-rgb.jpg
+# Sequential, one scan per component, luma sampled 3 x 2.
+printf '0;\n1;\n2;\n' > eighth.scans
+cjpeg -quality 90 -sample 3x2,1x1,1x1 -scans eighth.scans eighth.ppm > eighth-separate.jpg
+cjpeg -quality 90 -progressive -restart 1 eighth.ppm > eighth-progressive.jpg
+# Progressive with the DC values in a scan per component, refined over two
+# bits, their last bits behind the AC scans.
+printf '%s\n' '0: 0-0, 0, 2;' '1: 0-0, 0, 1;' '2: 0-0, 0, 0;' '0: 1-63, 0, 0;' '1: 1-63, 0, 0;' \
+  '2: 1-63, 0, 0;' '0: 0-0, 2, 1;' '1: 0-0, 1, 0;' '0: 0-0, 1, 0;' > eighth.scans
+cjpeg -quality 90 -sample 1x1 -restart 2B -scans eighth.scans eighth.ppm > eighth-steps.jpg
+exiftool -q -Orientation=6 -n -o - eighth-420.jpg > eighth-turned.jpg
+cjpeg -arithmetic eighth.ppm > eighth-arithmetic.jpg
+convert eighth.ppm -colorspace CMYK -quality 90 eighth-cmyk.jpg
+rm -f eighth.ppm eighth.scans
 # 16000 x 12000, red on the left half and blue on the right: more than a
 # 32-bit process holds in 2 GiB beside the decoder's copy.
 perl -e 'print "P6\n16000 12000\n255\n"; my $r = ("\xff\x00\x00" x 8000) . ("\x00\x00\xff" x 8000); print $r for 1 .. 12000' |
