@@ -5,6 +5,7 @@
 
 #include <windows.h>
 #include <objidl.h>
+#include <shellapi.h>
 
 #include <type_traits>
 #include <utility>
@@ -74,6 +75,7 @@ inline void discardMetafileDc(HDC h) noexcept {
         ::DeleteMetaFile(mf);
 }
 inline void releaseUnknown(IUnknown *p) noexcept { p->Release(); }
+inline void finishDrop(HDROP h) noexcept { ::DragFinish(h); }
 
 using UniqueBitmap = UniqueHandle<HBITMAP, NullTraits<HBITMAP, deleteGdiObject>>;
 using UniqueBrush = UniqueHandle<HBRUSH, NullTraits<HBRUSH, deleteGdiObject>>;
@@ -87,6 +89,8 @@ using UniqueStream = UniqueHandle<IStream *, NullTraits<IStream *, releaseUnknow
 using UniqueLocal = UniqueHandle<HLOCAL, NullTraits<HLOCAL, freeLocal>>;
 using UniqueMetafile = UniqueHandle<HMETAFILE, NullTraits<HMETAFILE, deleteMetafile>>;
 using UniqueMetafileDC = UniqueHandle<HDC, NullTraits<HDC, discardMetafileDc>>;
+// The files of a drop, handed to the window that took it.
+using UniqueDrop = UniqueHandle<HDROP, NullTraits<HDROP, finishDrop>>;
 
 // Kernel handles whose empty value is INVALID_HANDLE_VALUE.
 template <auto Close> struct InvalidTraits {
@@ -191,6 +195,23 @@ class GlobalLockGuard {
   private:
     HGLOBAL h_;
     void *p_;
+};
+
+// The clipboard, open for this scope; open() is false when another program
+// holds it.
+class ClipboardScope {
+  public:
+    explicit ClipboardScope(HWND owner) noexcept : open_(::OpenClipboard(owner) != FALSE) {}
+    ClipboardScope(const ClipboardScope &) = delete;
+    ClipboardScope &operator=(const ClipboardScope &) = delete;
+    ~ClipboardScope() {
+        if (open_)
+            ::CloseClipboard();
+    }
+    bool open() const noexcept { return open_; }
+
+  private:
+    bool open_;
 };
 
 // SetStretchBltMode, with the previous mode put back at scope end.

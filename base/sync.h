@@ -31,6 +31,18 @@ class Condition {
         while (!ready())
             ::SleepConditionVariableSRW(&condition_, held.native(), INFINITE, 0);
     }
+    // The same, but returns after at most ms milliseconds; the result is
+    // ready() as it then stands.
+    template <class Ready> bool waitFor(SlimLock &held, DWORD ms, Ready ready) noexcept {
+        const DWORD start = ::GetTickCount();
+        while (!ready()) {
+            const DWORD spent = ::GetTickCount() - start;
+            if (spent >= ms)
+                return false;
+            ::SleepConditionVariableSRW(&condition_, held.native(), ms - spent, 0);
+        }
+        return true;
+    }
     void wakeOne() noexcept { ::WakeConditionVariable(&condition_); }
     void wakeAll() noexcept { ::WakeAllConditionVariable(&condition_); }
 

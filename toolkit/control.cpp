@@ -158,6 +158,12 @@ HookResult TControl::HandleEvent(UINT nMsg, WPARAM wp, LPARAM lp) {
     case kClickMessage:
         Click();
         return 0;
+    case WM_MOUSEWHEEL:
+        // Where the wheel goes to the focus rather than to the window under
+        // the pointer, the dialog's own hook still takes it.
+        if (TDialog *d = dialog(); d && d->bMouseWheel)
+            return d->HandleEvent(nMsg, wp, lp);
+        return std::nullopt;
     default:
         return std::nullopt;
     }

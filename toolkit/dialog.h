@@ -111,6 +111,8 @@ class TDialog : public TWindow {
     bool Initiate(HWND hWndCtlFocus, HWND hWndDlg);
     HookResult Command(WPARAM nWParam, LPARAM nLParam);
     HookResult KeyDown(int nKey, int nFlags) override;
+    // The paths of a drop, handed to bDropFiles; the drop is released first.
+    void DropFiles(UniqueDrop drop);
     void Close(std::optional<int> nPosted);
 
     // Module-wide settings and state.

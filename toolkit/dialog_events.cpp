@@ -152,6 +152,8 @@ bool TDialog::Initiate(HWND /*hWndCtlFocus*/, HWND hWndDlg) {
 
     // The Tab key posted to itself settles the focus on the first tab stop.
     ::PostMessageW(hWnd, WM_KEYDOWN, VK_TAB, 0);
+    if (bDropFiles)
+        ::DragAcceptFiles(hWnd, TRUE);
 
     bool giveFocus = true;
     if (bInit && isFalse(bInit(*this)))
@@ -194,6 +196,14 @@ HookResult TDialog::HandleEvent(UINT nMsg, WPARAM wp, LPARAM lp) {
         return Command(wp, lp);
     case WM_KEYDOWN:
         return KeyDown(static_cast<int>(wp), static_cast<int>(lp));
+    case WM_MOUSEWHEEL:
+        if (!bMouseWheel)
+            return std::nullopt;
+        bMouseWheel(GET_WHEEL_DELTA_WPARAM(wp), GET_KEYSTATE_WPARAM(wp), *this);
+        return 0;
+    case WM_DROPFILES:
+        DropFiles(UniqueDrop(reinterpret_cast<HDROP>(wp)));
+        return 0;
     case WM_CLOSE:
         if (!modal()) {
             Close(static_cast<int>(wp));
@@ -221,6 +231,22 @@ HookResult TDialog::HandleEvent(UINT nMsg, WPARAM wp, LPARAM lp) {
     default:
         return std::nullopt;
     }
+}
+
+void TDialog::DropFiles(UniqueDrop drop) {
+    std::vector<std::string> files;
+    const UINT count = ::DragQueryFileW(drop.get(), 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+        std::wstring path(::DragQueryFileW(drop.get(), i, nullptr, 0), L'\0');
+        if (path.empty())
+            continue;
+        ::DragQueryFileW(drop.get(), i, path.data(), static_cast<UINT>(path.size() + 1));
+        files.push_back(narrowUtf8(path));
+    }
+    // The drop's memory goes before the hook runs: it may open boxes.
+    drop.reset();
+    if (bDropFiles && !files.empty())
+        bDropFiles(files, *this);
 }
 
 HookResult TDialog::Command(WPARAM wp, LPARAM /*lp*/) {

@@ -24,6 +24,11 @@ using RClickHook = Hook<int /*nRow*/, int /*nCol*/, int /*nKeyFlags*/, TWindow &
 using MoveHook = Hook<int /*nRow*/, int /*nCol*/, int /*nKeyFlags*/, TWindow &>;
 using PaintHook = Hook<HDC /*hDC*/, const PAINTSTRUCT & /*cPS*/, TWindow &>;
 using KeyHook = Hook<int /*nKey*/, int /*nFlags*/, TWindow &>;
+// The wheel turned over the window: its delta (120 a notch, negative
+// towards the user, parts of a notch from fine wheels) and the key flags.
+using WheelHook = Hook<int /*nDelta*/, int /*nKeyFlags*/, TWindow &>;
+// Files dropped onto the window, as full paths in the program's text.
+using DropHook = Hook<const std::vector<std::string> & /*aFiles*/, TWindow &>;
 using WindowHook = Hook<TWindow &>; // bInit, bValid, bWhen
 using PlainHook = Hook<>;           // bStart
 
@@ -54,6 +59,9 @@ class TWindow {
     WindowHook bValid;
     WindowHook bWhen;
     KeyHook bKeyDown;
+    WheelHook bMouseWheel;
+    // A dialog with this hook when it is made accepts files dropped on it.
+    DropHook bDropFiles;
 
     HDC hDC = nullptr;        // of the paint in progress
     PAINTSTRUCT cPS{};        // paint record of the paint in progress
