@@ -34,6 +34,8 @@ constexpr CommandEntry kCommands[] = {
     {ViewerCommand::About, 0, "About..."},
     // Matched by its code alone, so S works with or without Shift.
     {ViewerCommand::Random, 'S', nullptr},
+    // C alone does nothing.
+    {ViewerCommand::Copy, 'C', nullptr, true},
 };
 
 } // namespace
@@ -42,11 +44,11 @@ std::span<const CommandEntry> commandTable() {
     return kCommands;
 }
 
-ViewerCommand commandForKey(int nKey) {
+ViewerCommand commandForKey(int nKey, bool lCtrl) {
     if (nKey == 0)
         return ViewerCommand::None;
     for (const CommandEntry &c : kCommands)
-        if (c.nKey == nKey)
+        if (c.nKey == nKey && (lCtrl || !c.lCtrl))
             return c.command;
     return ViewerCommand::None;
 }

@@ -26,19 +26,21 @@ enum class ViewerCommand {
     Gallery,
     Close,
     About,
+    Copy,
 };
 
 struct CommandEntry {
     ViewerCommand command; // None: a separator line of the menu
     int nKey;              // virtual-key code; 0: no key of its own
     const char *cMenuText; // the entry, the key's name after a tab; nullptr: keys only
+    bool lCtrl = false;    // the key runs it only with Ctrl held; others take Ctrl or not
 };
 
 // The menu's commands in menu order, separators included, then the
 // commands that only a key runs.
 std::span<const CommandEntry> commandTable();
 
-// The command of a key; None for every key that runs none.
-ViewerCommand commandForKey(int nKey);
+// The command of a key, with Ctrl held or not; None for every key that runs none.
+ViewerCommand commandForKey(int nKey, bool lCtrl = false);
 
 } // namespace vistoro

@@ -4,6 +4,7 @@
 
 #include "version.h"
 
+#include "base/handles.h"
 #include "printing/printer_setup.h"
 #include "toolkit/menu.h"
 #include "viewer/about.h"
@@ -17,6 +18,8 @@
 namespace vistoro {
 
 namespace {
+
+bool menuRunning = false;
 
 void entry(TMenu &menu, const std::string &prompt, std::function<void()> action) {
     menu.Add(TMenuItem::New({.cPrompt = prompt, .bAction = std::move(action)}));
@@ -34,7 +37,9 @@ void runFromMenu(TDialog &oDlg, ViewerState &st, const CommandEntry &command) {
         ZOOM(oDlg, st.aSize, st.hBmp.get());
         break;
     case ViewerCommand::Print:
-        PRINT(st.cFile, st.aSize, st.lTurned ? st.hBmp.get() : nullptr);
+        // The picture as shown when it is not the file's own: turned, or a
+        // moving picture's frame.
+        PRINT(st.cFile, st.aSize, showsOwnPicture(st) ? st.hBmp.get() : nullptr);
         break;
     case ViewerCommand::PrintSetup:
         PSETUP();
@@ -57,7 +62,17 @@ void runFromMenu(TDialog &oDlg, ViewerState &st, const CommandEntry &command) {
 
 } // namespace
 
+bool contextMenuRunning() noexcept { return menuRunning; }
+
 void CREAMENU(TDialog &oDlg, int nRow, int nCol, ViewerState &st) {
+    // The menu's own loop and the windows its entries open let drops reach
+    // the viewing window meanwhile; they are refused until it is over.
+    const bool outer = !menuRunning;
+    menuRunning = true;
+    ScopeExit over([outer]() noexcept {
+        if (outer)
+            menuRunning = false;
+    });
     auto menu = TMenu::New(true);
     TMenu &m = *menu;
     // The first two lines name what is on screen now; choosing them does nothing.

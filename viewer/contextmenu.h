@@ -11,4 +11,7 @@ namespace vistoro {
 // of oDlg, runs the chosen entry and returns once the menu has closed.
 void CREAMENU(TDialog &oDlg, int nRow, int nCol, ViewerState &st);
 
+// True while the menu, or the entry chosen on it, runs.
+bool contextMenuRunning() noexcept;
+
 } // namespace vistoro

@@ -257,6 +257,13 @@ void BackgroundDecoder::waitFor(Ticket ticket, const std::function<bool()> &give
             ::DispatchMessageW(&msg);
             continue;
         }
+        // The wheel and drops are commands as keys are: taken now, so that
+        // one arriving while a command runs is refused, not run after it.
+        if (::PeekMessageW(&msg, nullptr, WM_MOUSEWHEEL, WM_MOUSEWHEEL, PM_REMOVE) ||
+            ::PeekMessageW(&msg, nullptr, WM_DROPFILES, WM_DROPFILES, PM_REMOVE)) {
+            ::DispatchMessageW(&msg);
+            continue;
+        }
         if (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT)) {
             ::DispatchMessageW(&msg);
             continue;

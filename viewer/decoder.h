@@ -64,9 +64,10 @@ class BackgroundDecoder {
     bool pending(Ticket ticket) const noexcept;
     // Returns once the ticket is no longer pending, or as soon as giveUp
     // (when given) is true. Meanwhile the thread takes deliveries, paints,
-    // messages sent to its windows and key presses, which reach their
-    // windows as usual (a command already running refuses them, Esc closes
-    // a window); mouse input and other posted messages wait for later.
+    // messages sent to its windows, key presses, wheel turns and drops,
+    // which reach their windows as usual (a command already running refuses
+    // them, Esc closes a window); other mouse input and posted messages wait
+    // for later.
     void waitFor(Ticket ticket, const std::function<bool()> &giveUp = {});
     // Every job dropped or asked to stop and left to finish unseen;
     // returns at once.

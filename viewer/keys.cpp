@@ -3,6 +3,7 @@
 #include "base/handles.h"
 #include "base/paths.h"
 #include "toolkit/wrappers.h"
+#include "viewer/copy.h"
 #include "viewer/rotate.h"
 #include "viewer/zoom.h"
 
@@ -25,7 +26,7 @@ int defaultPick(int lo, int hi) {
 
 // Set while a command runs, for every call and handler inside it, and
 // cleared on every way out.
-bool commandRunning = false;
+bool changeImgBusy = false;
 
 std::string trimRight(std::string s) {
     while (!s.empty() && s.back() == ' ')
@@ -147,6 +148,22 @@ std::string captionFor(const ImageList &list, int nIdx, const std::string &cFile
     return kTitlePrefix + trimRight(cFile);
 }
 
+bool commandRunning() noexcept { return changeImgBusy; }
+
+int takeWholeNotches(int &rest, int delta) noexcept {
+    rest += delta;
+    const int notches = rest / WHEEL_DELTA; // towards zero: a part stays a part
+    rest -= notches * WHEEL_DELTA;
+    return notches;
+}
+
+void turnWheel(TDialog &oDlg, ViewerState &st, int nDelta) {
+    const int notches = takeWholeNotches(st.nWheelRest, nDelta);
+    const int key = notches < 0 ? VK_DOWN : VK_UP;
+    for (int i = 0; i < (notches < 0 ? -notches : notches); ++i)
+        CHANGEIMG(oDlg, st, key);
+}
+
 void setRandomPick(RandomPick pick) {
     randomPick() = std::move(pick);
 }
@@ -154,14 +171,18 @@ void setRandomPick(RandomPick pick) {
 std::optional<bool> CHANGEIMG(TDialog &oDlg, ViewerState &st, int nKey) {
     if (oDlg.bStart)
         return std::nullopt; // not painted yet: keys are dropped
-    if (commandRunning)
+    if (changeImgBusy)
         return false; // refused, not queued
-    commandRunning = true;
-    ScopeExit idle([]() noexcept { commandRunning = false; });
+    changeImgBusy = true;
+    ScopeExit idle([]() noexcept { changeImgBusy = false; });
 
-    const ViewerCommand command = commandForKey(nKey);
+    const ViewerCommand command = commandForKey(nKey, GETKEYSTATE(VK_CONTROL));
     if (command == ViewerCommand::Zoom) {
         ZOOM(oDlg, st.aSize, st.hBmp.get());
+        return std::nullopt;
+    }
+    if (command == ViewerCommand::Copy) {
+        copyPicture(oDlg.hWnd, st.hBmp.get());
         return std::nullopt;
     }
 
@@ -190,7 +211,7 @@ std::optional<bool> CHANGEIMG(TDialog &oDlg, ViewerState &st, int nKey) {
     // The picture now shown is replaced by `next` of `file`; the old one is
     // kept as the one just left, unless it was turned.
     const auto replaceShown = [&st](const std::string &file, HBITMAP next, CachedPicture &about) {
-        st.pictures.leave(std::move(st.hBmp), st.lTurned);
+        st.pictures.leave(std::move(st.hBmp), showsOwnPicture(st));
         st.hBmp.reset(next);
         st.lTurned = false;
         st.pictures.nowShowing(file, about.stamp, next, about.paintsEveryPixel,
@@ -198,6 +219,8 @@ std::optional<bool> CHANGEIMG(TDialog &oDlg, ViewerState &st, int nKey) {
     };
     bool shown = false;
     if (isNavigation(command)) {
+        // A moving picture stops where it stands while the next is sought.
+        playStops(st);
         const RandomPick &pick = randomPick() ? randomPick() : RandomPick(defaultPick);
         SeekResult result = seekEntry(command, list, st.nIdx, load, pick);
         if (st.pictures.abandoned())
@@ -216,6 +239,9 @@ std::optional<bool> CHANGEIMG(TDialog &oDlg, ViewerState &st, int nKey) {
             st.hBmp = std::move(turned);
             st.lTurned = true;
             shown = true;
+            // A moving picture goes on playing, turned alike.
+            if (st.player)
+                st.player->turn(command == ViewerCommand::RotateLeft ? 1 : -1);
         }
     }
 
@@ -223,11 +249,13 @@ std::optional<bool> CHANGEIMG(TDialog &oDlg, ViewerState &st, int nKey) {
         // Nothing loaded that way, or the turn failed: the file as stored.
         // The picture on screen is that already when it was not turned and
         // the file has not changed since it was read.
-        if (st.lTurned || !st.pictures.shownStillCurrent()) {
+        if (showsOwnPicture(st) || !st.pictures.shownStillCurrent()) {
+            playStops(st);
             found = st.pictures.take(st.cFile);
             if (st.pictures.abandoned())
                 return std::nullopt;
             replaceShown(st.cFile, found.bitmap.release(), found);
+            playShown(st);
         }
         st.nIdx = locateInList(list, st.cFile);
     } else if (st.nIdx >= 1 && st.nIdx <= length) {
@@ -244,8 +272,11 @@ std::optional<bool> CHANGEIMG(TDialog &oDlg, ViewerState &st, int nKey) {
     oDlg.cTitle(caption);
     // From the state as it stands after the drain, which may have opened
     // another folder.
-    if (isNavigation(command))
+    if (isNavigation(command)) {
+        if (shown)
+            playShown(st);
         lookAheadFrom(st, command);
+    }
     return std::nullopt;
 }
 

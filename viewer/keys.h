@@ -58,6 +58,18 @@ std::string captionFor(const ImageList &list, int nIdx, const std::string &cFile
 // refused because another command is still running; nothing otherwise.
 std::optional<bool> CHANGEIMG(TDialog &oDlg, ViewerState &st, int nKey);
 
+// True while a command runs: other commands, the wheel and drops are refused.
+bool commandRunning() noexcept;
+
+// Whole notches of the wheel in rest plus delta (WHEEL_DELTA a notch,
+// negative towards the user); what is left of a notch stays in rest for the
+// next turn, so that fine wheels and touchpads step once a notch.
+int takeWholeNotches(int &rest, int delta) noexcept;
+// A turn of the wheel over the viewing window: each whole notch towards the
+// user runs Down's command, each away from the user Up's, through the
+// dispatcher as the keys do (a notch while a command runs is refused).
+void turnWheel(TDialog &oDlg, ViewerState &st, int nDelta);
+
 // Replaces the random source of the S command (nullptr: the default one).
 void setRandomPick(RandomPick pick);
 

@@ -11,6 +11,7 @@
 #include "base/text.h"
 #include "viewer/contextmenu.h"
 #include "viewer/keys.h"
+#include "viewer/openimg.h"
 
 #include <any>
 
@@ -146,6 +147,20 @@ void showNewPicture(TDialog &oDlg, HBITMAP hBmp, const ImageSize &size,
     SYSREFRESH();
 }
 
+void playShown(ViewerState &st) {
+    if (st.player)
+        st.player->start(st.cFile);
+}
+
+void playStops(ViewerState &st) noexcept {
+    if (st.player)
+        st.player->stop();
+}
+
+bool showsOwnPicture(const ViewerState &st) noexcept {
+    return st.lTurned || (st.player && st.player->showsOwnFrame());
+}
+
 void lookAheadFrom(ViewerState &st, ViewerCommand command) {
     if (st.aFiles)
         st.pictures.lookAhead(command, *st.aFiles, st.nIdx);
@@ -164,9 +179,37 @@ void openViewingWindow(ViewerState &st, const std::function<void(TDialog &)> &af
     TListBox &holder =
         TListBox::New({.nRow = -3, .nCol = -3, .bSetGet = [] { return std::any{}; }, .oWnd = &dlg});
     holder.bKeyDown = [&dlg, &st](int nKey, int, TWindow &) { return CHANGEIMG(dlg, st, nKey); };
+    // The wheel steps as Down and Up do; a file dropped on the window opens.
+    dlg.bMouseWheel = [&dlg, &st](int nDelta, int, TWindow &) { turnWheel(dlg, st, nDelta); };
+    dlg.bDropFiles = [&dlg, &st](const std::vector<std::string> &files, TWindow &) {
+        OPENDROPPED(dlg, st, files.front());
+    };
     // Cleared by the toolkit after the first paint; keys wait for that, and
     // the next picture is decoded ahead from then on.
-    dlg.bStart = [&st] { lookAheadFrom(st, ViewerCommand::None); };
+    dlg.bStart = [&st] {
+        lookAheadFrom(st, ViewerCommand::None);
+        playShown(st);
+    };
+    // A frame goes on show in place of the one before; frames wait while a
+    // command, the menu or a window in front of this one runs.
+    st.player = std::make_unique<Playback>(
+        [&dlg, &st](UniqueBitmap frame, bool everyPixel) {
+            st.hBmp = std::move(frame);
+            const ImageSize size = AIMGSIZE(st.hBmp.get());
+            if (size != st.aSize) {
+                st.aSize = size;
+                showNewPicture(dlg, st.hBmp.get(), size, everyPixel);
+                return;
+            }
+            repaintPicture(dlg, st.hBmp.get(), everyPixel);
+            ::UpdateWindow(dlg.hWnd);
+        },
+        [&dlg] {
+            return commandRunning() || contextMenuRunning() || !::IsWindowEnabled(dlg.hWnd) ||
+                   !::IsWindowVisible(dlg.hWnd);
+        });
+    // Nothing plays once the window is gone.
+    ScopeExit noPlayer([&st]() noexcept { st.player.reset(); });
 
     dlg.Activate({
         .bLClicked = [&dlg] { DRAGDLG(dlg); },
@@ -178,8 +221,10 @@ void openViewingWindow(ViewerState &st, const std::function<void(TDialog &)> &af
         .bValid =
             [&dlg, &st] {
                 const bool ends = VALID(dlg, false);
-                if (ends)
+                if (ends) {
+                    playStops(st);
                     st.pictures.abandon();
+                }
                 return ends;
             },
         .bInit =

@@ -14,6 +14,7 @@
 #include "viewer/commands.h"
 #include "viewer/imagelist.h"
 #include "viewer/picture_cache.h"
+#include "viewer/playback.h"
 #include "viewer/startup.h"
 
 namespace vistoro {
@@ -43,7 +44,10 @@ struct ViewerState {
     UniqueBitmap hBmp;               // the current bitmap
     ImageSize aSize;                 // its size
     bool lTurned = false;            // hBmp was turned in memory since it was read
+    int nWheelRest = 0;              // a part of a wheel notch not yet stepped
     PictureCache pictures;           // decoded ahead, and the picture just left
+    // A moving GIF's frames, while the viewing window is open.
+    std::unique_ptr<Playback> player;
 
     ViewerState() = default;
     explicit ViewerState(const StartState &start);
@@ -90,6 +94,13 @@ void showNewPicture(TDialog &oDlg, HBITMAP hBmp, const ImageSize &size,
 // window until it is closed, and releases the picture. Returns without a
 // window, after the notice, when nothing can be shown.
 void showViewer(ViewerState &st);
+
+// The shown picture plays when it is a moving GIF; playStops ends that.
+void playShown(ViewerState &st);
+void playStops(ViewerState &st) noexcept;
+// The window's picture is not the file's own decode: turned in memory, or
+// a frame that the playback made.
+bool showsOwnPicture(const ViewerState &st) noexcept;
 
 // Decodes ahead from the shown picture in the direction of `command`
 // (None: forward), over the keys' list of the folder or, before the keys

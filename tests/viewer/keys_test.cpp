@@ -64,7 +64,8 @@ TEST(CommandTable, EveryShortcutShownIsTheKeyOfTheSameCommand) {
             EXPECT_EQ(tab, std::string::npos) << text << " shows a key it does not have";
             continue;
         }
-        EXPECT_EQ(commandForKey(c.nKey), c.command) << "key " << c.nKey << " runs another command";
+        EXPECT_EQ(commandForKey(c.nKey, c.lCtrl), c.command)
+            << "key " << c.nKey << " runs another command";
         if (!c.cMenuText)
             continue; // S has no entry
         ASSERT_NE(tab, std::string::npos) << text << " shows no key";
@@ -75,6 +76,10 @@ TEST(CommandTable, EveryShortcutShownIsTheKeyOfTheSameCommand) {
     EXPECT_EQ(shown.size(), names.size()) << "a shortcut went missing from the menu";
     EXPECT_EQ(commandForKey('S'), ViewerCommand::Random);
     EXPECT_EQ(commandForKey(VK_TAB), ViewerCommand::None);
+    // C copies only with Ctrl; Ctrl leaves every other key as it was.
+    EXPECT_EQ(commandForKey('C', true), ViewerCommand::Copy);
+    EXPECT_EQ(commandForKey('C', false), ViewerCommand::None);
+    EXPECT_EQ(commandForKey(VK_DOWN, true), ViewerCommand::Next);
 }
 
 TEST(EndTests, ForwardAtTheLastAndBackwardAtTheFirst) {

@@ -87,8 +87,9 @@ void run(ViewerState &st, Script &script, const std::function<void(TDialog &)> &
             atInit(d);
     });
     KillTimer(nullptr, timer);
-    if (!script.closesItself)
+    if (!script.closesItself) {
         EXPECT_EQ(script.next, script.steps.size()) << "the window closed before the script ended";
+    }
     current = nullptr;
 }
 
