@@ -37,9 +37,7 @@ void runFromMenu(TDialog &oDlg, ViewerState &st, const CommandEntry &command) {
         ZOOM(oDlg, st.aSize, st.hBmp.get());
         break;
     case ViewerCommand::Print:
-        // The picture as shown when it is not the file's own: turned, or a
-        // moving picture's frame.
-        PRINT(st.cFile, st.aSize, showsOwnPicture(st) ? st.hBmp.get() : nullptr);
+        PRINT(st.cFile, st.aSize, pictureForPrint(st));
         break;
     case ViewerCommand::PrintSetup:
         PSETUP();

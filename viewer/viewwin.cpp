@@ -161,6 +161,10 @@ bool showsOwnPicture(const ViewerState &st) noexcept {
     return st.lTurned || (st.player && st.player->showsOwnFrame());
 }
 
+HBITMAP pictureForPrint(const ViewerState &st) noexcept {
+    return showsOwnPicture(st) ? st.hBmp.get() : nullptr;
+}
+
 void lookAheadFrom(ViewerState &st, ViewerCommand command) {
     if (st.aFiles)
         st.pictures.lookAhead(command, *st.aFiles, st.nIdx);

@@ -101,6 +101,10 @@ void playStops(ViewerState &st) noexcept;
 // The window's picture is not the file's own decode: turned in memory, or
 // a frame that the playback made.
 bool showsOwnPicture(const ViewerState &st) noexcept;
+// What Print prints in place of the file: the picture as shown when it is
+// not the file's own decode (turned, or the moving picture's frame on show);
+// none when the file itself is to be read again.
+HBITMAP pictureForPrint(const ViewerState &st) noexcept;
 
 // Decodes ahead from the shown picture in the direction of `command`
 // (None: forward), over the keys' list of the folder or, before the keys

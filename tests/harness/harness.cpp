@@ -257,6 +257,14 @@ void typeKey(HWND wnd, WORD vk) {
     sendKeyInput(vk, true);
 }
 
+void typeKeyWith(HWND wnd, WORD modifier, WORD vk) {
+    bringToFront(wnd);
+    sendKeyInput(modifier, false);
+    sendKeyInput(vk, false);
+    sendKeyInput(vk, true);
+    sendKeyInput(modifier, true);
+}
+
 void postKey(HWND wnd, WORD vk) {
     LPARAM scan = static_cast<LPARAM>(MapVirtualKeyA(vk, 0)) << 16;
     PostMessageA(wnd, WM_KEYDOWN, vk, 1 | scan);

@@ -81,6 +81,8 @@ std::string openDialogFileName(HWND dialog);
 // Keyboard: the window is brought to the foreground and the key typed.
 void bringToFront(HWND wnd);
 void typeKey(HWND wnd, WORD vk);
+// The same with a modifier held (VK_CONTROL, VK_SHIFT, VK_MENU).
+void typeKeyWith(HWND wnd, WORD modifier, WORD vk);
 // Posts key down and up straight to a window (with the scan code, so that
 // WM_CHAR is made).
 void postKey(HWND wnd, WORD vk);

@@ -11,9 +11,11 @@
 #include "printing/print_job.h"
 #include "printing/printer_setup.h"
 #include "res/printdlg.h"
+#include "support/gif_writer.h"
 #include "support/photos.h"
 #include "support/test_support.h"
 #include "viewer/rotate.h"
+#include "viewer/viewwin.h"
 
 #include <gtest/gtest.h>
 
@@ -186,6 +188,45 @@ TEST_F(PrintOut, TurnedPicturePrintsAsTheWindowShowsIt) {
     expectDocument("turned");
 }
 
+// A moving GIF prints the frame on show, not the file's first frame.
+TEST_F(PrintOut, MovingPicturePrintsTheFrameOnShow) {
+    SKIP_WITHOUT_PRINTER();
+    testsupport::GifTestFrame red, green;
+    for (testsupport::GifTestFrame *f : {&red, &green}) {
+        f->width = 40;
+        f->height = 30;
+        f->delay = 10;
+        f->disposal = 1;
+        f->indexes.assign(40 * 30, f == &red ? 0 : 1);
+    }
+    ViewerState st;
+    st.cFile = runFolder() + "\\moving.gif";
+    testsupport::writeFile(st.cFile, testsupport::animatedGif(40, 30, {red, green}, 0,
+                                                              {0xFF0000, 0x00FF00}));
+    st.hBmp.reset(LOADIMG(st.cFile));
+    st.aSize = AIMGSIZE(st.hBmp.get());
+    // Frames wait while the job runs, as they do while the menu's entry runs.
+    bool printing = false;
+    st.player = std::make_unique<Playback>(
+        [&st](UniqueBitmap frame, bool) { st.hBmp = std::move(frame); },
+        [&printing] { return printing; });
+    st.player->start(st.cFile);
+    // Frames come through this thread's loop: until the green one is on show.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while ((viewertest::readPixels(st.hBmp.get()).px.empty() ||
+            (viewertest::readPixels(st.hBmp.get()).px[0] & 0xFFFFFF) != 0x00FF00) &&
+           std::chrono::steady_clock::now() < deadline) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&msg);
+        Sleep(5);
+    }
+    ASSERT_EQ(viewertest::readPixels(st.hBmp.get()).px.at(0) & 0xFFFFFF, 0x00FF00u);
+    printing = true;
+    PRINT(st.cFile, st.aSize, pictureForPrint(st));
+    expectDocument("moving");
+}
+
 TEST_F(PrintOut, PhotosOfEveryOrientationPrintUpright) {
     SKIP_WITHOUT_PRINTER();
     PRNPORTRAIT();
@@ -275,6 +316,10 @@ TEST_F(PrintedPages, TurnedPictureIsPrintedTurnedOnAPortraitPage) {
     EXPECT_LT(p.width, p.height);
     // Turned left: the top right quadrant stands at the top left.
     expectQuadrants(p, "turned", {kGreen, kYellow, kRed, kBlue});
+}
+
+TEST_F(PrintedPages, MovingPictureIsPrintedAsTheFrameOnShow) {
+    expectQuadrants(onlyPage("moving"), "moving", {kGreen, kGreen, kGreen, kGreen});
 }
 
 TEST_F(PrintedPages, PhotosOfEveryOrientationAreUprightOnPagesOfTheirShape) {
