@@ -31,17 +31,13 @@ class Condition {
         while (!ready())
             ::SleepConditionVariableSRW(&condition_, held.native(), INFINITE, 0);
     }
-    // The same, but returns after at most ms milliseconds; the result is
-    // ready() as it then stands.
+    // Waits once, for a wake-up or at most ms milliseconds, unless ready()
+    // already holds; returns ready() as it then stands. Callers that wait
+    // for a moment loop on their own clock.
     template <class Ready> bool waitFor(SlimLock &held, DWORD ms, Ready ready) noexcept {
-        const DWORD start = ::GetTickCount();
-        while (!ready()) {
-            const DWORD spent = ::GetTickCount() - start;
-            if (spent >= ms)
-                return false;
-            ::SleepConditionVariableSRW(&condition_, held.native(), ms - spent, 0);
-        }
-        return true;
+        if (!ready())
+            ::SleepConditionVariableSRW(&condition_, held.native(), ms, 0);
+        return ready();
     }
     void wakeOne() noexcept { ::WakeConditionVariable(&condition_); }
     void wakeAll() noexcept { ::WakeAllConditionVariable(&condition_); }

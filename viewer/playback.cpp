@@ -224,21 +224,25 @@ void Playback::setFrameObserver(FrameObserver observer) noexcept {
 }
 
 void Playback::takeFrame() {
-    if (!shared_)
+    // Held for the whole call: showing the frame dispatches messages, and a
+    // handler among them may stop this playback or start another.
+    const std::shared_ptr<Shared> shared = shared_;
+    if (!shared)
         return;
     if (paused_ && paused_()) {
         ::SetTimer(inbox_, kRetryTimer, kRetryMs, nullptr);
         return;
     }
     ::KillTimer(inbox_, kRetryTimer);
+    const LONGLONG takenAt = ticksNow();
     UniqueBitmap frame;
     int frameTurns = 0;
     bool everyPixel = false;
     {
-        const std::lock_guard<SlimLock> hold(shared_->lock);
-        frame = std::move(shared_->ready);
-        frameTurns = shared_->readyTurns;
-        everyPixel = shared_->readyEveryPixel;
+        const std::lock_guard<SlimLock> hold(shared->lock);
+        frame = std::move(shared->ready);
+        frameTurns = shared->readyTurns;
+        everyPixel = shared->readyEveryPixel;
     }
     if (!frame)
         return;
@@ -249,13 +253,13 @@ void Playback::takeFrame() {
         ownFrame_ = true;
         show_(std::move(frame), everyPixel);
         if (frameObserver)
-            frameObserver(++shown_, ticksNow());
+            frameObserver(++shown_, takenAt, ticksNow());
     }
     {
-        const std::lock_guard<SlimLock> hold(shared_->lock);
-        shared_->mayMake = true;
+        const std::lock_guard<SlimLock> hold(shared->lock);
+        shared->mayMake = true;
     }
-    shared_->wake.wakeAll();
+    shared->wake.wakeAll();
 }
 
 LRESULT CALLBACK Playback::inboxProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {

@@ -43,9 +43,10 @@ class Playback {
     // Frames are still coming.
     bool playing() const noexcept;
 
-    // Frames shown so far, and when (QueryPerformanceCounter ticks), for the
-    // tests and the benchmark; nullptr stops the telling.
-    using FrameObserver = void (*)(int nFrame, LONGLONG shownAt);
+    // Each frame put on show, counted from 1: when the window's thread took
+    // it and when it was painted (QueryPerformanceCounter ticks), for the
+    // benchmark; nullptr stops the telling.
+    using FrameObserver = void (*)(int nFrame, LONGLONG takenAt, LONGLONG shownAt);
     static void setFrameObserver(FrameObserver observer) noexcept;
 
   private:
