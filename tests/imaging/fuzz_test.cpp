@@ -412,6 +412,22 @@ std::vector<Seed> seeds() {
     // A thumbnail of the photo's own proportions, which a gallery cell is
     // drawn from: the photo itself.
     out.push_back({"jpg", testsupport::withExif(photo, {6, false, 2, photo})});
+    // The walk to the photo's picture data that the gallery makes before it
+    // takes a thumbnail: past a run of fill bytes longer than the head it
+    // reads at first, over markers that carry no segment, and with the EXIF
+    // block pushed so far in that its thumbnail runs past that head.
+    const std::string own = testsupport::withExif(photo, {1, false, 0, photo});
+    const std::size_t afterExif = 4 + (static_cast<unsigned char>(own[4]) << 8 |
+                                       static_cast<unsigned char>(own[5]));
+    std::string padded = own;
+    padded.insert(afterExif, std::string(100000, '\xFF'));
+    out.push_back({"jpg", padded});
+    std::string bare = own;
+    bare.insert(afterExif, std::string("\xFF\xD0\xFF\x01\xFF\xFF\xFF\xD7", 8));
+    out.push_back({"jpg", bare});
+    std::string pushed = own;
+    pushed.insert(2, std::string("\xFF\xE2\xEA\x62", 4) + std::string(60000, 'x'));
+    out.push_back({"jpg", pushed});
     out.push_back({"tif", testsupport::rgbTiff(testsupport::quarters(12, 8), 7, true)});
     return out;
 }
