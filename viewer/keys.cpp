@@ -218,8 +218,10 @@ std::optional<bool> CHANGEIMG(TDialog &oDlg, ViewerState &st, int nKey) {
                                std::move(about.share));
     };
     bool shown = false;
-    if (isNavigation(command)) {
-        // A moving picture stops where it stands while the next is sought.
+    // A moving picture plays from its start once the command is over: a
+    // navigation stops it while the next picture is sought.
+    bool replay = isNavigation(command);
+    if (replay) {
         playStops(st);
         const RandomPick &pick = randomPick() ? randomPick() : RandomPick(defaultPick);
         SeekResult result = seekEntry(command, list, st.nIdx, load, pick);
@@ -255,7 +257,7 @@ std::optional<bool> CHANGEIMG(TDialog &oDlg, ViewerState &st, int nKey) {
             if (st.pictures.abandoned())
                 return std::nullopt;
             replaceShown(st.cFile, found.bitmap.release(), found);
-            playShown(st);
+            replay = true;
         }
         st.nIdx = locateInList(list, st.cFile);
     } else if (st.nIdx >= 1 && st.nIdx <= length) {
@@ -272,11 +274,10 @@ std::optional<bool> CHANGEIMG(TDialog &oDlg, ViewerState &st, int nKey) {
     oDlg.cTitle(caption);
     // From the state as it stands after the drain, which may have opened
     // another folder.
-    if (isNavigation(command)) {
-        if (shown)
-            playShown(st);
+    if (replay)
+        playShown(st);
+    if (isNavigation(command))
         lookAheadFrom(st, command);
-    }
     return std::nullopt;
 }
 
