@@ -109,4 +109,18 @@ bool registerWindowClass(const WNDCLASSEXW &wc) {
     return ::RegisterClassExW(&wc) != 0 || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
+HWND makeMessageWindow(const wchar_t *className, WNDPROC proc, void *owner) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = proc;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.lpszClassName = className;
+    registerWindowClass(wc);
+    HWND wnd = ::CreateWindowExW(0, className, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                 wc.hInstance, nullptr);
+    if (wnd)
+        ::SetWindowLongPtrW(wnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(owner));
+    return wnd;
+}
+
 } // namespace vistoro

@@ -43,6 +43,11 @@ int MESSAGEBOX(HWND owner, const std::string &text, const std::string &title, UI
 // earlier one.
 bool registerWindowClass(const WNDCLASSEXW &wc);
 
+// A message-only window of a class of its own, on the calling thread, with
+// `owner` kept in its user data for its procedure: where work done on other
+// threads is posted back. Null when it cannot be made.
+HWND makeMessageWindow(const wchar_t *className, WNDPROC proc, void *owner);
+
 // The new top-left corner that WNDCENTER would give a window of this size,
 // without moving it: lets a caller resize and centre in one move.
 Point centredOrigin(int width, int height, HWND parent = nullptr);

@@ -127,16 +127,7 @@ struct BackgroundDecoder::Shared {
 BackgroundDecoder::BackgroundDecoder() : BackgroundDecoder(workersForThisMachine()) {}
 
 BackgroundDecoder::BackgroundDecoder(unsigned workers) : shared_(std::make_shared<Shared>()) {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = inboxProc;
-    wc.hInstance = ::GetModuleHandleW(nullptr);
-    wc.lpszClassName = kInboxClass;
-    registerWindowClass(wc);
-    inbox_ = ::CreateWindowExW(0, kInboxClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                               wc.hInstance, nullptr);
-    if (inbox_)
-        ::SetWindowLongPtrW(inbox_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    inbox_ = makeMessageWindow(kInboxClass, inboxProc, this);
     shared_->inbox = inbox_;
     start(workers);
 }

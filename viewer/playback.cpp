@@ -151,18 +151,9 @@ struct Playback::Shared {
     }
 };
 
-Playback::Playback(Show show, Paused paused) : show_(std::move(show)), paused_(std::move(paused)) {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = inboxProc;
-    wc.hInstance = ::GetModuleHandleW(nullptr);
-    wc.lpszClassName = kInboxClass;
-    registerWindowClass(wc);
-    inbox_ = ::CreateWindowExW(0, kInboxClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                               wc.hInstance, nullptr);
-    if (inbox_)
-        ::SetWindowLongPtrW(inbox_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-}
+Playback::Playback(Show show, Paused paused)
+    : show_(std::move(show)), paused_(std::move(paused)),
+      inbox_(makeMessageWindow(kInboxClass, inboxProc, this)) {}
 
 Playback::~Playback() {
     stop();
