@@ -230,6 +230,25 @@ class StretchModeGuard {
     int old_;
 };
 
+// SetBrushOrgEx, with the previous origin put back at scope end. A context
+// set to HALFTONE wants its brush origin set afterwards.
+class BrushOriginGuard {
+  public:
+    BrushOriginGuard(HDC dc, int x, int y) noexcept
+        : dc_(dc), set_(::SetBrushOrgEx(dc, x, y, &old_) != FALSE) {}
+    BrushOriginGuard(const BrushOriginGuard &) = delete;
+    BrushOriginGuard &operator=(const BrushOriginGuard &) = delete;
+    ~BrushOriginGuard() {
+        if (set_)
+            ::SetBrushOrgEx(dc_, old_.x, old_.y, nullptr);
+    }
+
+  private:
+    HDC dc_;
+    POINT old_{};
+    bool set_;
+};
+
 // SetCursor, with the previous cursor put back at scope end.
 class CursorGuard {
   public:

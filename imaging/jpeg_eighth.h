@@ -2,8 +2,7 @@
 // DC value of each 8 x 8 block is that block's average, so the DC values
 // of the scans alone give an area-averaged reduction to an eighth: the AC
 // codes are passed over and nothing is transformed back. The gallery draws
-// its cells from this when a photo embeds no thumbnail. Internal to the
-// imaging layer.
+// its cells from this when a photo embeds no thumbnail.
 #pragma once
 
 #include <windows.h>

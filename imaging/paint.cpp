@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <optional>
 
 namespace vistoro {
@@ -160,7 +161,13 @@ void PALBMPDRAW(HDC hDC, int nTop, int nLeft, HBITMAP hBitmap, HPALETTE hPalette
                          stretched ? nHeight : bm.bmHeight, memory.get(), 0, 0, bm.bmWidth,
                          bm.bmHeight, *nTransparent);
     } else if (stretched) {
-        StretchModeGuard mode(hDC, COLORONCOLOR);
+        // Made smaller in either direction, the picture is filtered;
+        // only made larger, each pixel stays a sharp block.
+        const bool reduced = std::abs(nWidth) < bm.bmWidth || std::abs(nHeight) < bm.bmHeight;
+        StretchModeGuard mode(hDC, reduced ? HALFTONE : COLORONCOLOR);
+        std::optional<BrushOriginGuard> origin;
+        if (reduced)
+            origin.emplace(hDC, 0, 0);
         ::StretchBlt(hDC, nLeft, nTop, nWidth, nHeight, memory.get(), 0, 0, bm.bmWidth,
                      bm.bmHeight, nRop);
     } else {

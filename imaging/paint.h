@@ -25,11 +25,15 @@ bool HASALPHA(HBITMAP hBitmap);
 // alpha (or whose pixels cannot be read).
 bool paintsEveryPixel(HBITMAP hBitmap);
 
-// The plain copy: BitBlt at the bitmap's own size, or StretchBlt with
-// COLORONCOLOR when both sizes are given and differ from it. hPalette, when
-// given, is selected into hDC and realised for the copy. With a transparent
-// colour, the bitmap's pixels of that colour leave hDC as it was (the
-// raster operation does not apply then).
+// The plain copy: BitBlt at the bitmap's own size, or StretchBlt when both
+// sizes are given and differ from it: HALFTONE (the brush origin set for it
+// and put back) when either is smaller than the bitmap's, COLORONCOLOR when
+// it is only made larger. Some platforms' HALFTONE does not average, and
+// the alpha path below does not filter at all: where a reduction must look
+// right, reduce with area_average.h first. hPalette, when given, is
+// selected into hDC and realised for the copy. With a transparent colour,
+// the bitmap's pixels of that colour leave hDC as it was (stretched with
+// COLORONCOLOR; the raster operation does not apply then).
 void PALBMPDRAW(HDC hDC, int nTop, int nLeft, HBITMAP hBitmap, HPALETTE hPalette = nullptr,
                 int nWidth = 0, int nHeight = 0, DWORD nRop = SRCCOPY,
                 std::optional<COLORREF> nTransparent = std::nullopt);

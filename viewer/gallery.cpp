@@ -4,14 +4,19 @@
 #include "base/error.h"
 #include "base/handles.h"
 #include "base/paths.h"
+#include "base/text.h"
+#include "imaging/area_average.h"
+#include "imaging/byte_stream.h"
 #include "imaging/decode.h"
 #include "imaging/dib_info.h"
+#include "imaging/jpeg_eighth.h"
 #include "imaging/thumbnail.h"
 #include "toolkit/controls.h"
 #include "util/dlghelp.h"
 #include "util/popmsg.h"
 #include "viewer/closemenu.h"
 #include "viewer/decoder.h"
+#include "viewer/picture_budget.h"
 #include "viewer/picture_load.h"
 #include "viewer/viewwin.h"
 
@@ -39,6 +44,76 @@ constexpr std::size_t kCellsInFlight = 8;
 // A picture's size in its cell: each side cut to the cell on its own.
 ImageSize cellPictureSize(const ImageSize &picture) noexcept {
     return {std::min(picture.width, kGalleryCell), std::min(picture.height, kGalleryCell)};
+}
+
+// Paints the picture into its cell at `at` with its size in the cell: area
+// averaged wherever that is smaller than the picture (the platform's
+// stretch keeps one pixel of each block), stretched only where it is
+// larger. Without memory for the averaged copy, stretched as it is.
+void paintIntoCell(HDC dc, HBITMAP picture, const ImageSize &inCell, POINT at) {
+    const ImageSize own = AIMGSIZE(picture);
+    UniqueBitmap reduced;
+    if (inCell.width < own.width || inCell.height < own.height)
+        reduced = reducedSection(picture, std::min(inCell.width, own.width),
+                                 std::min(inCell.height, own.height));
+    DRAWIMG(dc, reduced ? reduced.get() : picture, at.y, at.x, inCell.width, inCell.height);
+}
+
+// A cell of that size, painted over the grid's background as it would be
+// painted into the grid itself, so that the cell's pixels are the grid's.
+template <class Paint>
+DecodeOutcome cellOver(COLORREF background, const ImageSize &inCell, Paint &&paint) {
+    DecodeOutcome out;
+    BITMAPINFO info = rgb32Info(inCell.width, inCell.height, RowOrder::TopDown);
+    void *bits = nullptr;
+    UniqueBitmap cell(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    UniqueDC dc(::CreateCompatibleDC(nullptr));
+    if (!cell || !dc)
+        return out;
+    {
+        SelectGuard into(dc.get(), cell.get());
+        const UniqueBrush brush(::CreateSolidBrush(background));
+        const RECT all{0, 0, inCell.width, inCell.height};
+        ::FillRect(dc.get(), &all, brush.get());
+        paint(dc.get(), inCell);
+        ::GdiFlush();
+    }
+    out.bitmap = std::move(cell);
+    out.width = inCell.width;
+    out.height = inCell.height;
+    out.verdict = LoadVerdict::decoded;
+    return out;
+}
+
+// Only a file named as a JPEG is read whole for its one-eighth picture;
+// its bytes decide from there.
+bool namedAsJpeg(const std::string &file) {
+    const std::string extension = upperExtension(file);
+    return extension == "JPG" || extension == "JPEG" || extension == "JPE";
+}
+
+// A JPEG's one-eighth picture, upright, when it is at least the picture's
+// size in its cell both ways. Only for bytes read whole that pass the checks
+// every decode makes, so that no file takes a cell that the viewer would
+// not show; whatever this refuses, the whole decode decides.
+std::optional<EighthPicture> eighthForCell(const std::string &file) {
+    if (!namedAsJpeg(file))
+        return std::nullopt;
+    FileReading reading;
+    reading.waitWhileHeldMs = kWaitWhileHeldMs;
+    const std::shared_ptr<const ByteBlock> bytes = ByteBlock::fromFile(widen(file), &reading);
+    if (!bytes || !passesDecodeChecks(bytes->data(), bytes->size()))
+        return std::nullopt;
+    // Counted as a cell's decode is, so that a decode ahead gives way to it.
+    const BudgetShare share = pictureBudget().take(bytes->size());
+    std::optional<EighthPicture> eighth = readJpegEighth(bytes->data(), bytes->size());
+    if (!eighth)
+        return std::nullopt;
+    const ImageSize inCell = cellPictureSize(
+        {static_cast<int>(eighth->photoWidth), static_cast<int>(eighth->photoHeight)});
+    if (eighth->width < inCell.width || eighth->height < inCell.height)
+        return std::nullopt;
+    return eighth;
 }
 
 // Where a picture of that size in its cell stands in the grid, centred; an
@@ -212,7 +287,7 @@ bool GalleryCells::tryNext(HDC hDC) {
         return true; // no cell used: the next picture closes up
     const ImageSize size = cellPictureSize(AIMGSIZE(h));
     const POINT at = cellPicturePlace(painted_, size);
-    DRAWIMG(hDC, h, at.y, at.x, size.width, size.height);
+    paintIntoCell(hDC, h, size, at);
     DELETEIMG(h);
     ++painted_;
     return true;
@@ -222,48 +297,43 @@ DecodeOutcome makeGalleryCell(const std::string &file, COLORREF background) {
     DecodeOutcome out;
     if (!isImageFile(file))
         return out;
-    // A photo's own thumbnail when it shows the whole photo; else the
-    // picture itself, as every other format.
+    // A photo's own thumbnail when it shows the whole photo.
     EmbeddedThumbnail thumbnail = loadEmbeddedThumbnail(file);
-    UniqueBitmap picture(thumbnail.hBitmap);
-    ImageSize size{static_cast<int>(thumbnail.photoWidth), static_cast<int>(thumbnail.photoHeight)};
-    DecodeOutcome whole;
-    if (!picture) {
-        whole = decodePicture(file, DecodePurpose::cell);
-        // A failure that may pass (memory, most likely, beside the other
-        // worker's cell) is tried once more, so that no file loses its cell
-        // to a moment's shortage.
-        if (whole.verdict == LoadVerdict::transient && !cancelRequested())
-            whole = decodePicture(file, DecodePurpose::cell);
-        picture = std::move(whole.bitmap);
-        size = AIMGSIZE(picture.get());
+    if (UniqueBitmap picture{thumbnail.hBitmap}) {
+        const ImageSize photo{static_cast<int>(thumbnail.photoWidth),
+                              static_cast<int>(thumbnail.photoHeight)};
+        return cellOver(background, cellPictureSize(photo), [&](HDC dc, const ImageSize &inCell) {
+            paintIntoCell(dc, picture.get(), inCell, {0, 0});
+        });
     }
-    if (!picture) {
+    // A JPEG's one-eighth picture when it still covers the cell.
+    if (const std::optional<EighthPicture> eighth = eighthForCell(file)) {
+        const ImageSize photo{static_cast<int>(eighth->photoWidth),
+                              static_cast<int>(eighth->photoHeight)};
+        const SourceRows rows{eighth->pixels.data(), eighth->width, eighth->width, eighth->height};
+        const ImageSize inCell = cellPictureSize(photo);
+        const UniqueBitmap reduced = reducedSection(rows, inCell.width, inCell.height);
+        if (reduced)
+            return cellOver(background, inCell, [&](HDC dc, const ImageSize &size) {
+                DRAWIMG(dc, reduced.get(), 0, 0, size.width, size.height);
+            });
+    }
+    // Else the picture itself, as every other format.
+    DecodeOutcome whole = decodePicture(file, DecodePurpose::cell);
+    // A failure that may pass (memory, most likely, beside the other
+    // worker's cell) is tried once more, so that no file loses its cell to
+    // a moment's shortage.
+    if (whole.verdict == LoadVerdict::transient && !cancelRequested())
+        whole = decodePicture(file, DecodePurpose::cell);
+    if (!whole.bitmap) {
         out.verdict = whole.verdict;
         return out;
     }
-    const ImageSize inCell = cellPictureSize(size);
-    // Painted over the grid's background as it would be painted into the
-    // grid itself, so that the cell's pixels are the grid's.
-    BITMAPINFO info = rgb32Info(inCell.width, inCell.height, RowOrder::TopDown);
-    void *bits = nullptr;
-    UniqueBitmap cell(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    UniqueDC dc(::CreateCompatibleDC(nullptr));
-    if (!cell || !dc)
-        return out;
-    {
-        SelectGuard into(dc.get(), cell.get());
-        const UniqueBrush brush(::CreateSolidBrush(background));
-        const RECT all{0, 0, inCell.width, inCell.height};
-        ::FillRect(dc.get(), &all, brush.get());
-        DRAWIMG(dc.get(), picture.get(), 0, 0, inCell.width, inCell.height);
-        ::GdiFlush();
-    }
-    out.bitmap = std::move(cell);
-    out.width = inCell.width;
-    out.height = inCell.height;
-    out.verdict = LoadVerdict::decoded;
-    return out;
+    const HBITMAP picture = whole.bitmap.get();
+    return cellOver(background, cellPictureSize(AIMGSIZE(picture)),
+                    [&](HDC dc, const ImageSize &inCell) {
+                        paintIntoCell(dc, picture, inCell, {0, 0});
+                    });
 }
 
 void DRAWGLR(TDialog &oDlg, const ImageList &aFiles, HDC hDC) {

@@ -26,16 +26,20 @@ inline constexpr int kGalleryRowEnd = 1024, kGalleryBottom = 768;
 void GALLERY(const std::string &cFile);
 
 // Paints the grid of aFiles into hDC on the calling thread: each file is
-// loaded quietly, painted into the next cell and released before the next
-// one; files that cannot be decoded take no cell. When none can be shown,
-// tells so and ends oDlg. The gallery window's grid holds the same pixels.
+// loaded quietly, area averaged to its size in the next cell, painted there
+// and released before the next one; files that cannot be decoded take no
+// cell. When none can be shown, tells so and ends oDlg. The gallery
+// window's grid holds the same pixels wherever its cells come from the
+// whole picture.
 void DRAWGLR(TDialog &oDlg, const ImageList &aFiles, HDC hDC);
 
 // One file's cell as a worker makes it: a bitmap of the picture's size in
-// its cell (each side cut to 64), painted over `background` as the grid
-// would paint it. A JPEG photo whose embedded thumbnail shows the whole
-// photo is drawn from the thumbnail, upright; any other file from its
-// picture. No bitmap when the file does not load.
+// its cell (each side cut to 64), area averaged from the smallest picture
+// the file holds that covers it, and painted over `background` as the grid
+// would paint it. That picture is a JPEG photo's embedded thumbnail when it
+// shows the whole photo, else a JPEG's one-eighth picture (read only from
+// bytes that every decode's checks pass), else the decoded picture; all
+// upright. No bitmap when the file does not load.
 DecodeOutcome makeGalleryCell(const std::string &file, COLORREF background);
 
 // Walks a list into the grid one file at a time.

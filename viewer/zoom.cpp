@@ -1,9 +1,12 @@
 #include "viewer/zoom.h"
 
 #include "base/error.h"
+#include "imaging/area_average.h"
 #include "toolkit/controls.h"
 #include "util/dlghelp.h"
 #include "viewer/closemenu.h"
+
+#include <algorithm>
 
 namespace vistoro {
 
@@ -17,9 +20,30 @@ ZoomSize zoomSize(const ImageSize &aSize, const Rect &desktop) {
     return z;
 }
 
+namespace {
+// The window's thread and one more share the averaging.
+constexpr unsigned kAveragingBands = 2;
+} // namespace
+
+ZoomPicture::ZoomPicture(HBITMAP picture, int width, int height)
+    : picture_(picture), width_(width), height_(height) {
+    const ImageSize own = AIMGSIZE(picture);
+    if (width < 1 || height < 1 || (width >= own.width && height >= own.height))
+        return;
+    // A side made larger is averaged at the picture's own size and left to
+    // the stretch. Without memory for the copy, the platform's stretch.
+    averaged_ = reducedSection(picture, std::min(width, own.width), std::min(height, own.height),
+                               kAveragingBands);
+}
+
+void ZoomPicture::paint(HDC dc) const {
+    DRAWIMG(dc, averaged_ ? averaged_.get() : picture_, 0, 0, width_, height_);
+}
+
 void ZOOM(TDialog &oDlg, const ImageSize &aSize, HBITMAP hBmp) {
     const ZoomSize z = zoomSize(aSize, GETWNDRECT(GETDESKTOPWINDOW()));
     const int width = static_cast<int>(z.width), height = static_cast<int>(z.height);
+    const ZoomPicture shown(hBmp, width, height);
 
     TDialog zoom({.cCaption = "",
                   .nStyle = static_cast<DWORD>(NOR({static_cast<long>(WS_POPUP),
@@ -42,8 +66,7 @@ void ZOOM(TDialog &oDlg, const ImageSize &aSize, HBITMAP hBmp) {
     zoom.bStart = [&oDlg] { oDlg.Hide(); };
 
     zoom.Activate({
-        .bPainted = [hBmp, width, height](HDC dc, const PAINTSTRUCT &,
-                                          TWindow &) { DRAWIMG(dc, hBmp, 0, 0, width, height); },
+        .bPainted = [&shown](HDC dc, const PAINTSTRUCT &, TWindow &) { shown.paint(dc); },
         .lCentered = false,
         .bValid = [&zoom] { return VALID(zoom, false); },
         .bInit =

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "base/handles.h"
 #include "toolkit/dialog.h"
 #include "toolkit/wrappers.h"
 #include "viewer/viewwin.h"
@@ -18,6 +19,21 @@ struct ZoomSize {
 // them to the picture's proportions. A 0 side divides through the error
 // handler, which makes that division 0.
 ZoomSize zoomSize(const ImageSize &aSize, const Rect &desktop);
+
+// The picture as the zoom window paints it at width x height. Made smaller
+// in either direction, it is averaged once, when the window opens, in two
+// bands at once, and each paint copies that (blended where it has alpha);
+// made larger only, each paint stretches it with its pixels kept sharp.
+class ZoomPicture {
+  public:
+    ZoomPicture(HBITMAP picture, int width, int height);
+    void paint(HDC dc) const;
+
+  private:
+    HBITMAP picture_;
+    UniqueBitmap averaged_;
+    int width_, height_;
+};
 
 // Shows the zoom window over oDlg's picture and returns once it has closed.
 // Neither the bitmap nor the viewing window's state is changed.

@@ -166,6 +166,57 @@ TEST(Paint, PlainCopyAtOwnSizeAndStretched) {
     EXPECT_EQ(GetStretchBltMode(stretched.dc()), HALFTONE);
 }
 
+namespace {
+// The stretch modes a recorded paint set, in order, read from the
+// metafile's records.
+struct Recorded {
+    std::vector<int> modes;
+    int stretches = 0;
+};
+int CALLBACK readRecord(HDC, HANDLETABLE *, const ENHMETARECORD *record, int, LPARAM into) {
+    auto &seen = *reinterpret_cast<Recorded *>(into);
+    if (record->iType == EMR_SETSTRETCHBLTMODE)
+        seen.modes.push_back(static_cast<int>(record->dParm[0]));
+    else if (record->iType == EMR_STRETCHBLT)
+        ++seen.stretches;
+    return 1;
+}
+Recorded recordPlainCopy(HBITMAP bitmap, int width, int height) {
+    HDC recording = CreateEnhMetaFileW(nullptr, nullptr, nullptr, nullptr);
+    SetStretchBltMode(recording, BLACKONWHITE);
+    PALBMPDRAW(recording, 0, 0, bitmap, nullptr, width, height);
+    HENHMETAFILE played = CloseEnhMetaFile(recording);
+    Recorded seen;
+    EnumEnhMetaFile(nullptr, played, readRecord, &seen, nullptr);
+    DeleteEnhMetaFile(played);
+    return seen;
+}
+} // namespace
+
+TEST(Paint, StretchFiltersOnlyAReductionAndPutsTheContextBack) {
+    Bitmap bmp(imgtest::dib32(8, 6, Pixels(48, 0x00336699)));
+    // Smaller in one direction is enough for HALFTONE; only larger, each
+    // pixel stays a sharp block. Either way the mode is put back.
+    for (const SIZE smaller : {SIZE{4, 3}, SIZE{7, 12}, SIZE{16, 5}}) {
+        const Recorded seen = recordPlainCopy(bmp.h, smaller.cx, smaller.cy);
+        EXPECT_EQ(seen.stretches, 1);
+        EXPECT_EQ(seen.modes, (std::vector<int>{BLACKONWHITE, HALFTONE, BLACKONWHITE}))
+            << smaller.cx << " x " << smaller.cy;
+    }
+    const Recorded larger = recordPlainCopy(bmp.h, 16, 12);
+    EXPECT_EQ(larger.stretches, 1);
+    EXPECT_EQ(larger.modes, (std::vector<int>{BLACKONWHITE, COLORONCOLOR, BLACKONWHITE}));
+
+    // The brush origin that HALFTONE asks for is put back too.
+    Canvas canvas(8, 6, 0);
+    SetBrushOrgEx(canvas.dc(), 3, 5, nullptr);
+    PALBMPDRAW(canvas.dc(), 0, 0, bmp.h, nullptr, 4, 3);
+    POINT origin{};
+    GetBrushOrgEx(canvas.dc(), &origin);
+    EXPECT_EQ(origin.x, 3);
+    EXPECT_EQ(origin.y, 5);
+}
+
 TEST(Paint, AlphaPathBlendsPremultipliedPixels) {
     // Opaque red, half-transparent premultiplied green, fully transparent.
     Bitmap bmp(imgtest::dib32(3, 1, {0xFFFF0000, 0x80008000, 0x00000000}));

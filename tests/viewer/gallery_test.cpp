@@ -4,6 +4,8 @@
 #include "viewer/gallery.h"
 
 #include "gallery_pictures.h"
+#include "imaging/area_average.h"
+#include "imaging/decode.h"
 #include "imaging/decode_probe.h"
 #include "imaging/gdiplus_session.h"
 #include "support/photos.h"
@@ -19,6 +21,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <utility>
 #include <vector>
@@ -665,4 +668,62 @@ TEST_F(GalleryTest, APhotosCellComesFromItsThumbnailOnlyWhenTheThumbnailShowsThe
     for (int q = 0; q < 4; ++q)
         EXPECT_TRUE(viewertest::similarRgb(c.at(q % 2 ? 30 : 10, q / 2 ? 45 : 15), corners[q], 24))
             << "quadrant " << q << ": " << std::hex << c.at(q % 2 ? 30 : 10, q / 2 ? 45 : 15);
+}
+
+namespace {
+// A photo's noise around smooth colours, away from black and white so that
+// no decode clips it.
+Pixels noisyPhoto(long width, long height) {
+    Pixels p{width, height, {}};
+    std::uint32_t noise = 7;
+    for (long y = 0; y < height; ++y)
+        for (long x = 0; x < width; ++x) {
+            std::uint32_t word = 0xFF000000u;
+            for (int c = 0; c < 3; ++c) {
+                noise = noise * 1103515245u + 12345u;
+                const long smooth = 60 + (c == 0   ? x * 130 / width
+                                          : c == 1 ? y * 130 / height
+                                                   : 70);
+                word |= static_cast<std::uint32_t>(smooth + static_cast<long>(noise >> 25) - 64)
+                        << (8 * c);
+            }
+            p.px.push_back(word);
+        }
+    return p;
+}
+} // namespace
+
+TEST_F(GalleryTest, APhotosCellIsTheAverageOfThePhotoAndComesOnlyFromOneTheViewerOpens) {
+    // No thumbnail: the cell comes from the JPEG's one-eighth picture, and
+    // must be what averaging the whole decode down to the cell gives, not
+    // one noisy pixel of each block.
+    const std::string photo = lowerText(dir.file("noisy.jpg"));
+    ASSERT_TRUE(viewertest::writePicture(photo, noisyPhoto(1200, 900), L"image/jpeg"));
+    const DecodeOutcome cell = makeGalleryCell(photo, RGB(1, 2, 3));
+    ASSERT_TRUE(cell.bitmap);
+    ASSERT_EQ(cell.width, 64);
+    ASSERT_EQ(cell.height, 64);
+    const UniqueBitmap whole(LOADIMG(photo));
+    const UniqueBitmap reference = reducedSection(whole.get(), 64, 64);
+    ASSERT_TRUE(reference);
+    const Pixels got = viewertest::readPixels(cell.bitmap.get());
+    const Pixels want = viewertest::readPixels(reference.get());
+    ASSERT_EQ(got.px.size(), want.px.size());
+    double levels = 0;
+    for (std::size_t i = 0; i < got.px.size(); ++i)
+        for (int shift = 0; shift < 24; shift += 8)
+            levels += std::abs(static_cast<int>((got.px[i] >> shift) & 0xFF) -
+                               static_cast<int>((want.px[i] >> shift) & 0xFF));
+    EXPECT_LE(levels / (got.px.size() * 3.0), 4.0) << "mean levels from the area average";
+
+    // The same photo declaring a frame past what the program takes opens
+    // nowhere, so it takes no cell either.
+    std::string bytes = testsupport::readFile(photo);
+    const std::size_t frame = bytes.find("\xFF\xC0");
+    ASSERT_NE(frame, std::string::npos);
+    bytes.replace(frame + 5, 4, "\x4E\x20\x4E\x20"); // 20000 x 20000
+    const std::string tooLarge = lowerText(dir.file("toolarge.jpg"));
+    testsupport::writeFile(tooLarge, bytes);
+    EXPECT_FALSE(LOADIMAGE(tooLarge, false));
+    EXPECT_FALSE(makeGalleryCell(tooLarge, RGB(1, 2, 3)).bitmap);
 }

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 
 using namespace harness;
@@ -322,6 +323,81 @@ TEST_F(ViewerE2E, ZoomSizeFollowsThePicturesShape) {
     EXPECT_TRUE(placedAt(z, centredFor(1920, 960)));
     typeKey(z, VK_ESCAPE);
     ASSERT_TRUE(gone(z));
+    ASSERT_TRUE(waitUntil([&] { return IsWindowVisible(w) != FALSE; }, Millis{5000}));
+    closeWithEsc(p, w);
+}
+
+namespace {
+// One-pixel columns of the two colours in turn, or a checkerboard of them.
+Pixels stripes(long width, long height, std::uint32_t a, std::uint32_t b, bool checked) {
+    Pixels p{width, height, {}};
+    for (long y = 0; y < height; ++y)
+        for (long x = 0; x < width; ++x)
+            p.px.push_back((x + (checked ? y : 0)) % 2 ? b : a);
+    return p;
+}
+// A part of the zoom window's picture in the middle of the screen.
+std::vector<DWORD> zoomCentre(HWND z) {
+    const RECT c = clientRectOnScreen(z);
+    const int x = (c.left + c.right) / 2, y = (c.top + c.bottom) / 2;
+    return screenPixels({x - 100, y - 60, x + 100, y + 60});
+}
+} // namespace
+
+TEST_F(ViewerE2E, TheZoomWindowKeepsPixelsSharpWhenLargerAndAveragesAPictureItMakesSmaller) {
+    // 96 x 54 on a 1920 x 1080 desktop: each pixel a block of 20 x 20.
+    const std::string checks = dir.file("a-checks.png");
+    ASSERT_TRUE(viewertest::writePicture(checks, stripes(96, 54, 0xFFC01010, 0xFF1010C0, true),
+                                         L"image/png"));
+    // 3840 x 2160: each zoom pixel covers one black and one white column,
+    // which averaged is grey; one pixel of each pair kept would show one of them.
+    ASSERT_TRUE(viewertest::writePicture(dir.file("b-stripes.png"),
+                                         stripes(3840, 2160, 0xFF000000, 0xFFFFFFFF, false),
+                                         L"image/png"));
+    Process p(kExe, {checks});
+    HWND w = viewer(p, checks);
+    ASSERT_TRUE(w);
+    typeKey(w, VK_SPACE);
+    HWND z = zoomWindow(p, w);
+    ASSERT_TRUE(z);
+    ASSERT_TRUE(placedAt(z, centredFor(1920, 1080)));
+    // Only the two colours, changing at the blocks' edges and nowhere else.
+    std::vector<DWORD> seen;
+    const RECT c = clientRectOnScreen(z);
+    const auto sharp = [&] {
+        seen = screenPixels({c.left + 200, c.top + 200, c.left + 400, c.top + 260});
+        for (std::size_t i = 0; i < seen.size(); ++i) {
+            const long x = 200 + static_cast<long>(i % 200), y = 200 + static_cast<long>(i / 200);
+            if (seen[i] != (((x / 20 + y / 20) % 2) ? 0x1010C0u : 0xC01010u))
+                return false;
+        }
+        return !seen.empty();
+    };
+    EXPECT_TRUE(waitUntil(sharp, Millis{5000})) << "the enlarged picture is not in sharp blocks";
+    typeKey(z, VK_SPACE);
+    ASSERT_TRUE(gone(z)); // the command has ended: keys are taken again
+    ASSERT_TRUE(waitUntil([&] { return IsWindowVisible(w) != FALSE; }, Millis{5000}));
+
+    pressAndWaitForTheCommand(w, VK_DOWN);
+    typeKey(w, VK_SPACE);
+    z = zoomWindow(p, w);
+    ASSERT_TRUE(z);
+    ASSERT_TRUE(placedAt(z, centredFor(1920, 1080)));
+    const auto grey = [](DWORD colour) {
+        for (int shift = 0; shift < 24; shift += 8)
+            if (((colour >> shift) & 0xFF) < 120 || ((colour >> shift) & 0xFF) > 136)
+                return false;
+        return true;
+    };
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            seen = zoomCentre(z);
+            return !seen.empty() && std::all_of(seen.begin(), seen.end(), grey);
+        },
+        Millis{5000}))
+        << "a zoom pixel is " << std::hex << (seen.empty() ? 0 : seen.front());
+    typeKey(z, VK_ESCAPE);
+    EXPECT_TRUE(gone(z));
     ASSERT_TRUE(waitUntil([&] { return IsWindowVisible(w) != FALSE; }, Millis{5000}));
     closeWithEsc(p, w);
 }
