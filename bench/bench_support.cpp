@@ -106,6 +106,93 @@ std::vector<std::string> sceneFolder(const std::string &dir, int count, int widt
     return files;
 }
 
+Pixels pixelsOf(void *hbitmap) {
+    const auto bitmap = static_cast<HBITMAP>(hbitmap);
+    BITMAP bm{};
+    if (!bitmap || GetObjectW(bitmap, sizeof bm, &bm) != sizeof bm)
+        return {};
+    Pixels p{bm.bmWidth, bm.bmHeight, {}};
+    p.px.resize(static_cast<std::size_t>(p.width) * static_cast<std::size_t>(p.height));
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), p.width, -p.height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    HDC screen = GetDC(nullptr);
+    const int rows = GetDIBits(screen, bitmap, 0, static_cast<UINT>(p.height), p.px.data(), &info,
+                               DIB_RGB_COLORS);
+    ReleaseDC(nullptr, screen);
+    return rows == p.height ? p : Pixels{};
+}
+
+namespace {
+// The parts of source pixels [0, from) that result pixel i of `to` covers,
+// as (first pixel, weights in source pixels).
+struct Span {
+    long first;
+    std::vector<double> weights;
+};
+std::vector<Span> spansOf(long from, long to) {
+    std::vector<Span> spans(static_cast<std::size_t>(to));
+    const double scale = static_cast<double>(from) / static_cast<double>(to);
+    for (long i = 0; i < to; ++i) {
+        const double start = i * scale, end = (i + 1) * scale;
+        Span &s = spans[static_cast<std::size_t>(i)];
+        s.first = static_cast<long>(start);
+        for (long k = s.first; k < from && k < end; ++k)
+            s.weights.push_back(std::min<double>(end, k + 1) - std::max<double>(start, k));
+    }
+    return spans;
+}
+} // namespace
+
+std::vector<double> referenceAverage(const Pixels &from, long width, long height) {
+    const std::vector<Span> across = spansOf(from.width, width),
+                            down = spansOf(from.height, height);
+    // Across first, into rows of doubles; then down.
+    std::vector<double> rows(static_cast<std::size_t>(from.height) * width * 3);
+    for (long y = 0; y < from.height; ++y)
+        for (long x = 0; x < width; ++x) {
+            const Span &s = across[static_cast<std::size_t>(x)];
+            double sum[3] = {0, 0, 0}, total = 0;
+            for (std::size_t k = 0; k < s.weights.size(); ++k) {
+                const std::uint32_t p = from.px[static_cast<std::size_t>(y) * from.width + s.first +
+                                                static_cast<long>(k)];
+                for (int c = 0; c < 3; ++c)
+                    sum[c] += s.weights[k] * ((p >> (16 - 8 * c)) & 0xFF);
+                total += s.weights[k];
+            }
+            for (int c = 0; c < 3; ++c)
+                rows[(static_cast<std::size_t>(y) * width + x) * 3 + c] = sum[c] / total;
+        }
+    std::vector<double> out(static_cast<std::size_t>(width) * height * 3);
+    for (long y = 0; y < height; ++y) {
+        const Span &s = down[static_cast<std::size_t>(y)];
+        double total = 0;
+        for (double w : s.weights)
+            total += w;
+        for (long x = 0; x < width; ++x)
+            for (int c = 0; c < 3; ++c) {
+                double sum = 0;
+                for (std::size_t k = 0; k < s.weights.size(); ++k)
+                    sum +=
+                        s.weights[k] * rows[((s.first + static_cast<long>(k)) * width + x) * 3 + c];
+                out[(static_cast<std::size_t>(y) * width + x) * 3 + c] = sum / total;
+            }
+    }
+    return out;
+}
+
+double meanLevelDifference(const Pixels &picture, const std::vector<double> &reference) {
+    if (picture.px.empty() || reference.size() != picture.px.size() * 3)
+        return -1;
+    double sum = 0;
+    for (std::size_t i = 0; i < picture.px.size(); ++i)
+        for (int c = 0; c < 3; ++c) {
+            const double level = (picture.px[i] >> (16 - 8 * c)) & 0xFF;
+            const double d = level - reference[i * 3 + c];
+            sum += d < 0 ? -d : d;
+        }
+    return sum / (static_cast<double>(picture.px.size()) * 3);
+}
+
 std::vector<std::string> folderFiles(const std::string &dir) {
     std::vector<std::string> files;
     WIN32_FIND_DATAA fd;

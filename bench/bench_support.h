@@ -2,6 +2,7 @@
 // written for them.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,22 @@ std::vector<std::string> sceneFolder(const std::string &dir, int count, int widt
 // The files of a folder (no sub-folders), in the order the platform lists
 // them, each as dir\name.
 std::vector<std::string> folderFiles(const std::string &dir);
+
+// 32-bit pixel words (0xAARRGGBB), top row first.
+struct Pixels {
+    long width = 0, height = 0;
+    std::vector<std::uint32_t> px;
+};
+// A bitmap's pixels read out through the platform; width 0 when it cannot be.
+Pixels pixelsOf(void *hbitmap);
+// The yardstick for reduced pictures: the exact area average of the
+// colours to width x height, in doubles, straight from the definition
+// (each result pixel the mean of the source area it covers, cut pixels
+// counted by the part covered). Red, green and blue per pixel.
+std::vector<double> referenceAverage(const Pixels &from, long width, long height);
+// The mean difference in levels per colour channel between a picture and
+// such a yardstick of its size.
+double meanLevelDifference(const Pixels &picture, const std::vector<double> &reference);
 
 // A thread that sends the window one message after another until stopped:
 // the longest answer is the longest the window's thread went without

@@ -4,15 +4,20 @@
 // the same files in this run; the longest wait of a message sent to the
 // window while it fills; and a repaint of the full grid.
 //
+// Or one photo's cell against the area average of its whole decode.
+//
 // Usage: gallery_bench [pictures]    (default 192)
 //        gallery_bench folder DIR...  (the pictures of each folder)
+//        gallery_bench cell FILE
 #include "base/error.h"
 #include "base/handles.h"
 #include "bench/bench_support.h"
 #include "imaging/decode.h"
+#include "imaging/dib_info.h"
 #include "imaging/gdiplus_session.h"
 #include "viewer/decoder.h"
 #include "viewer/gallery.h"
+#include "viewer/viewwin.h"
 
 #include <windows.h>
 
@@ -102,6 +107,48 @@ void benchFolder(const std::vector<std::string> &files, const char *what) {
     }
 }
 
+// One photo's cell as a worker makes it, and the cell made the way the
+// platform stretches (the whole decode painted at the cell's size), each
+// against the area average of the whole decode to the cell's size.
+void benchCell(const std::string &file) {
+    const COLORREF background = GetSysColor(COLOR_BTNFACE);
+    UniqueBitmap picture(LOADIMG(file));
+    if (!picture) {
+        std::printf("%s: does not load\n", file.c_str());
+        return;
+    }
+    std::vector<double> made;
+    DecodeOutcome cell;
+    for (int i = 0; i < 5; ++i) {
+        const double t = nowMs();
+        cell = makeGalleryCell(file, background);
+        made.push_back(nowMs() - t);
+    }
+    if (!cell.bitmap) {
+        std::printf("%s: no cell\n", file.c_str());
+        return;
+    }
+    const std::vector<double> yardstick =
+        referenceAverage(pixelsOf(picture.get()), cell.width, cell.height);
+    BITMAPINFO bi = rgb32Info(cell.width, cell.height, RowOrder::TopDown);
+    void *bits = nullptr;
+    UniqueBitmap stretched(CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+    UniqueDC dc(CreateCompatibleDC(nullptr));
+    {
+        SelectGuard into(dc.get(), stretched.get());
+        DRAWIMG(dc.get(), picture.get(), 0, 0, cell.width, cell.height);
+        GdiFlush();
+    }
+    const ImageSize own = AIMGSIZE(picture.get());
+    std::printf("Cell of a %d x %d photo (%d x %d):\n", own.width, own.height, cell.width,
+                cell.height);
+    print("  making the cell", statsOf(made));
+    std::printf("  against the area average of the whole decode: %.2f levels per channel "
+                "(target <= 4); the platform's stretch %.2f\n",
+                meanLevelDifference(pixelsOf(cell.bitmap.get()), yardstick),
+                meanLevelDifference(pixelsOf(stretched.get()), yardstick));
+}
+
 void removeFolder(const std::string &dir, const std::vector<std::string> &files) {
     for (const std::string &f : files)
         DeleteFileA(f.c_str());
@@ -113,6 +160,10 @@ void removeFolder(const std::string &dir, const std::vector<std::string> &files)
 int main(int argc, char **argv) {
     GdiplusSession session;
     ShutdownRoutine decoding(endBackgroundDecoder);
+    if (argc > 2 && std::string(argv[1]) == "cell") {
+        benchCell(argv[2]);
+        return 0;
+    }
     if (argc > 2 && std::string(argv[1]) == "folder") {
         for (int i = 2; i < argc; ++i) {
             const std::vector<std::string> files = folderFiles(argv[i]);

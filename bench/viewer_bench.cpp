@@ -7,9 +7,14 @@
 // next picture painted, the longest the window went without taking a
 // message, and the peak memory; then a bare decode of each photo.
 //
+// Or the zoom window of one photo: its picture against the area average at
+// its size, and its first paint.
+//
 // Usage: viewer_bench [pictures]   (default 200; "rotate": the turn alone)
 //        viewer_bench folder DIR [PACE_MS]   (default 1500)
+//        viewer_bench zoom FILE
 #include "bench/bench_support.h"
+#include "imaging/area_average.h"
 #include "imaging/decode.h"
 #include "imaging/dib_info.h"
 #include "imaging/gdiplus_session.h"
@@ -21,6 +26,7 @@
 #include "base/text.h"
 #include "viewer/decoder.h"
 #include "viewer/viewwin.h"
+#include "viewer/zoom.h"
 
 #include <windows.h>
 
@@ -34,6 +40,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -284,9 +291,94 @@ void benchPace(const std::vector<std::string> &files, double paceMs) {
                 peak / 1048576.0, peak / raw, raw / 1048576.0);
 }
 
+// The picture painted at the zoom window's size into a 32-bit canvas.
+Pixels paintedAtZoomSize(int width, int height, const std::function<void(HDC)> &paint) {
+    BITMAPINFO bi = rgb32Info(width, height, RowOrder::TopDown);
+    void *bits = nullptr;
+    UniqueBitmap canvas(CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+    UniqueDC dc(CreateCompatibleDC(nullptr));
+    if (!canvas || !dc)
+        return {};
+    {
+        SelectGuard into(dc.get(), canvas.get());
+        paint(dc.get());
+        GdiFlush();
+    }
+    return pixelsOf(canvas.get());
+}
+
+// The zoom window's picture: how far it is from the area average at its
+// size, and its first paint (the averaged copy made, then painted) next to
+// the paint that every zoom paint used to be (the platform's stretch of the
+// whole picture), both onto a window of that size on the screen.
+void benchZoom(const std::string &file) {
+    UniqueBitmap picture(LOADIMG(file));
+    if (!picture) {
+        std::printf("%s: does not load\n", file.c_str());
+        return;
+    }
+    const ImageSize own = AIMGSIZE(picture.get());
+    const ZoomSize z = zoomSize(own, GETWNDRECT(GETDESKTOPWINDOW()));
+    const int width = static_cast<int>(z.width), height = static_cast<int>(z.height);
+    std::printf("Zoom window of a %d x %d photo at %d x %d:\n", own.width, own.height, width,
+                height);
+
+    const Pixels reference = pixelsOf(picture.get());
+    const std::vector<double> yardstick = referenceAverage(reference, width, height);
+    const double sampled = meanLevelDifference(
+        paintedAtZoomSize(width, height,
+                          [&](HDC dc) { DRAWIMG(dc, picture.get(), 0, 0, width, height); }),
+        yardstick);
+    const double averaged = meanLevelDifference(
+        paintedAtZoomSize(width, height,
+                          [&](HDC dc) { ZoomPicture(picture.get(), width, height).paint(dc); }),
+        yardstick);
+    std::printf("  against the area average: %.2f levels per channel (target <= 4); the "
+                "platform's stretch %.2f\n",
+                averaged, sampled);
+
+    HWND window = CreateWindowExW(WS_EX_TOOLWINDOW, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0,
+                                  width, height, nullptr, nullptr, nullptr, nullptr);
+    std::vector<double> before, after, later, alone;
+    {
+        WindowDC dc(window);
+        for (int i = 0; i < 7; ++i) {
+            double t0 = nowMs();
+            DRAWIMG(dc.get(), picture.get(), 0, 0, width, height);
+            GdiFlush();
+            before.push_back(nowMs() - t0);
+            t0 = nowMs();
+            const ZoomPicture shown(picture.get(), width, height);
+            shown.paint(dc.get());
+            GdiFlush();
+            after.push_back(nowMs() - t0);
+            t0 = nowMs();
+            shown.paint(dc.get());
+            GdiFlush();
+            later.push_back(nowMs() - t0);
+            t0 = nowMs();
+            reducedSection(picture.get(), width, height, 2);
+            alone.push_back(nowMs() - t0);
+        }
+    }
+    DestroyWindow(window);
+    const Stats b = statsOf(before), a = statsOf(after);
+    print("  first paint, stretched", b);
+    print("  first paint, averaged", a);
+    print("  a later paint, averaged", statsOf(later));
+    print("  the averaging alone", statsOf(alone));
+    std::printf("  ratio first paint averaged / stretched (medians): %.2f (target <= 1.5)\n",
+                a.median / b.median);
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
+    if (argc > 2 && std::strcmp(argv[1], "zoom") == 0) {
+        GdiplusSession session;
+        benchZoom(argv[2]);
+        return 0;
+    }
     if (argc > 2 && std::strcmp(argv[1], "folder") == 0) {
         GdiplusSession session;
         ShutdownRoutine decoding(endBackgroundDecoder);
