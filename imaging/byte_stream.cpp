@@ -7,6 +7,8 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <optional>
+#include <vector>
 
 namespace vistoro {
 
@@ -203,33 +205,51 @@ bool readWhole(HANDLE file, BYTE *into, DWORD bytes) {
 
 } // namespace
 
-std::shared_ptr<const ByteBlock> ByteBlock::fromFile(const std::wstring &name,
-                                                     FileReading *reading) {
-    FileReading ignored;
-    FileReading &report = reading ? *reading : ignored;
+namespace {
+
+// A file opened for a read of the whole of it, and its size.
+struct WholeFile {
+    UniqueFile file;
+    DWORD bytes = 0;
+};
+
+// Opens the file and finds its size; none when it cannot be read whole,
+// with the report saying whether that may pass. From a success on, every
+// failure may pass (memory, a read error, a stop): the report says so.
+std::optional<WholeFile> openWhole(const std::wstring &name, FileReading &report) {
     report.transient = false;
     report.stamp.reset();
-    UniqueFile file = openForReading(name, report.waitWhileHeldMs, report.transient);
-    if (!file)
-        return nullptr;
-    report.stamp = fileStampOf(file.get());
+    WholeFile whole{openForReading(name, report.waitWhileHeldMs, report.transient)};
+    if (!whole.file)
+        return std::nullopt;
+    report.stamp = fileStampOf(whole.file.get());
     LARGE_INTEGER size{};
-    if (!::GetFileSizeEx(file.get(), &size)) {
+    if (!::GetFileSizeEx(whole.file.get(), &size)) {
         report.transient = true;
-        return nullptr;
+        return std::nullopt;
     }
     // An empty file has nothing to decode; one over 2 GiB is more than a
     // single read takes and more than a 32-bit process holds beside its
     // picture.
     if (size.QuadPart <= 0 || size.QuadPart > std::numeric_limits<LONG>::max())
-        return nullptr;
-    const DWORD bytes = static_cast<DWORD>(size.QuadPart);
-
-    // From here on every failure may pass: memory, a read error, a stop.
+        return std::nullopt;
+    whole.bytes = static_cast<DWORD>(size.QuadPart);
     report.transient = true;
+    return whole;
+}
+
+} // namespace
+
+std::shared_ptr<const ByteBlock> ByteBlock::fromFile(const std::wstring &name,
+                                                     FileReading *reading) {
+    FileReading ignored;
+    FileReading &report = reading ? *reading : ignored;
+    std::optional<WholeFile> opened = openWhole(name, report);
+    if (!opened)
+        return nullptr;
     UniqueGlobal block;
     if (!detail::faultAt(DecodeFault::allocBlock))
-        block.reset(::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes));
+        block.reset(::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, opened->bytes));
     if (!block)
         return nullptr;
     bool whole = false;
@@ -237,18 +257,35 @@ std::shared_ptr<const ByteBlock> ByteBlock::fromFile(const std::wstring &name,
         GlobalLockGuard lock(block.get());
         if (!lock.get())
             return nullptr;
-        whole = readWhole(file.get(), static_cast<BYTE *>(lock.get()), bytes);
+        whole = readWhole(opened->file.get(), static_cast<BYTE *>(lock.get()), opened->bytes);
     }
-    file.reset();
+    opened->file.reset();
     if (detail::faultAt(DecodeFault::shortRead))
         whole = false;
     if (!whole)
         return nullptr;
-    auto held = std::make_shared<const ByteBlock>(std::move(block), bytes);
+    auto held = std::make_shared<const ByteBlock>(std::move(block), opened->bytes);
     if (!held->data())
         return nullptr;
     report.transient = false;
     return held;
+}
+
+bool readFileInto(const std::wstring &name, std::vector<BYTE> &into, FileReading *reading) {
+    FileReading ignored;
+    FileReading &report = reading ? *reading : ignored;
+    std::optional<WholeFile> opened = openWhole(name, report);
+    if (!opened)
+        return false;
+    try {
+        into.resize(opened->bytes);
+    } catch (const std::bad_alloc &) {
+        return false;
+    }
+    if (!readWhole(opened->file.get(), into.data(), opened->bytes))
+        return false;
+    report.transient = false;
+    return true;
 }
 
 std::shared_ptr<const ByteBlock> ByteBlock::fromBytes(const void *data, std::size_t size) {

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace vistoro {
 
@@ -57,6 +58,12 @@ class ByteBlock {
     const BYTE *data_ = nullptr;
     std::size_t size_ = 0;
 };
+
+// The whole file into `into`, for a reader that only scans the bytes and
+// reads many files one after another: a buffer kept from one call to the
+// next costs the address space nothing new for each file. False as
+// ByteBlock::fromFile would fail; `into` then holds nothing of use.
+bool readFileInto(const std::wstring &name, std::vector<BYTE> &into, FileReading *reading = nullptr);
 
 // A stream over the bytes, positioned at their start; it keeps them alive.
 UniqueStream streamOver(std::shared_ptr<const ByteBlock> bytes);

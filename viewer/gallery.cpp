@@ -85,6 +85,9 @@ DecodeOutcome cellOver(COLORREF background, const ImageSize &inCell, Paint &&pai
     return out;
 }
 
+// A worker keeps its read buffer for the next file up to this size.
+constexpr std::size_t kKeptReadBufferBytes = std::size_t{32} << 20;
+
 // Only a file named as a JPEG is read whole for its one-eighth picture;
 // its bytes decide from there.
 bool namedAsJpeg(const std::string &file) {
@@ -99,14 +102,22 @@ bool namedAsJpeg(const std::string &file) {
 std::optional<EighthPicture> eighthForCell(const std::string &file) {
     if (!namedAsJpeg(file))
         return std::nullopt;
+    // Each worker reads its files into a buffer of its own that it keeps:
+    // fresh memory for every file costs more than the read itself, twice so
+    // when both workers ask for it at once.
+    thread_local std::vector<BYTE> bytes;
     FileReading reading;
     reading.waitWhileHeldMs = kWaitWhileHeldMs;
-    const std::shared_ptr<const ByteBlock> bytes = ByteBlock::fromFile(widen(file), &reading);
-    if (!bytes || !passesDecodeChecks(bytes->data(), bytes->size()))
-        return std::nullopt;
-    // Counted as a cell's decode is, so that a decode ahead gives way to it.
-    const BudgetShare share = pictureBudget().take(bytes->size());
-    std::optional<EighthPicture> eighth = readJpegEighth(bytes->data(), bytes->size());
+    std::optional<EighthPicture> eighth;
+    if (readFileInto(widen(file), bytes, &reading) &&
+        passesDecodeChecks(bytes.data(), bytes.size())) {
+        // Counted as a cell's decode is, so that a decode ahead gives way to it.
+        const BudgetShare share = pictureBudget().take(bytes.size());
+        eighth = readJpegEighth(bytes.data(), bytes.size());
+    }
+    // A rare large file does not keep its room for the rest of the program.
+    if (bytes.capacity() > kKeptReadBufferBytes)
+        std::vector<BYTE>().swap(bytes);
     if (!eighth)
         return std::nullopt;
     const ImageSize inCell = cellPictureSize(
