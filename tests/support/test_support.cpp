@@ -68,13 +68,16 @@ namespace {
 
 // The platform's own count where it gives one; else (Wine, which answers
 // 0) the handle values whose object type is known, which Wine takes
-// without their high word.
-int platformGdiCount() {
+// without their high word. Without the window manager's, the cached window
+// DCs and the update regions that Wine keeps in the process and that grow
+// when threads ask for screen DCs at once are left out.
+int platformGdiCount(bool withWindowManagers) {
     if (const DWORD n = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS))
         return static_cast<int>(n);
     int n = 0;
     for (UINT_PTR i = 1; i <= 0xFFFF; ++i)
-        if (GetObjectType(reinterpret_cast<HGDIOBJ>(i)) != 0)
+        if (const DWORD type = GetObjectType(reinterpret_cast<HGDIOBJ>(i));
+            type != 0 && (withWindowManagers || (type != OBJ_DC && type != OBJ_REGION)))
             ++n;
     return n;
 }
@@ -92,7 +95,13 @@ int countGdiObjectsWith(const std::function<int()> &count) {
     return before;
 }
 
-int countGdiObjects() { return countGdiObjectsWith(platformGdiCount); }
+int countGdiObjects() {
+    return countGdiObjectsWith([] { return platformGdiCount(true); });
+}
+
+int countMadeGdiObjects() {
+    return countGdiObjectsWith([] { return platformGdiCount(false); });
+}
 
 int recordBox(HWND, const std::string &text, const std::string &title, unsigned) {
     shownBoxes().push_back(text + "|" + title);

@@ -4,6 +4,7 @@
 #include "viewer/gallery.h"
 
 #include "gallery_pictures.h"
+#include "imaging/fixtures.h"
 #include "imaging/area_average.h"
 #include "imaging/decode.h"
 #include "imaging/decode_probe.h"
@@ -325,11 +326,11 @@ void CALLBACK repaintTick(HWND, UINT, UINT_PTR id, DWORD) {
     if (s.step == 0) {
         GetWindowRect(s.gallery, &s.placed);
         repaint(); // warm-up: what the platform caches once is counted
-        s.baseline = testsupport::countGdiObjects();
+        s.baseline = testsupport::countMadeGdiObjects();
     } else if (s.step <= 40) {
         repaint();
     } else {
-        s.after = testsupport::countGdiObjects();
+        s.after = testsupport::countMadeGdiObjects();
         HDC dc = GetDC(s.gallery);
         const COLORREF c = GetPixel(dc, 30, 30);
         ReleaseDC(s.gallery, dc);
@@ -537,7 +538,7 @@ TEST_F(GalleryTest, EscWhileTheGridFillsClosesAtOnceAndLeavesNothing) {
     settleWorkers();
 
     seen = {};
-    const int before = testsupport::countGdiObjects();
+    const int before = testsupport::countMadeGdiObjects();
     int cellsAtEsc = 0;
     HWND gallery = nullptr;
     seen.atCount = 3;
@@ -552,7 +553,7 @@ TEST_F(GalleryTest, EscWhileTheGridFillsClosesAtOnceAndLeavesNothing) {
     EXPECT_FALSE(seen.finished) << "the whole folder was filled before the gallery closed";
     EXPECT_LE(seen.cells, cellsAtEsc + 1) << "cells went on being filled after Esc";
     settleWorkers();
-    EXPECT_EQ(testsupport::countGdiObjects(), before) << "GDI objects left by a closed gallery";
+    EXPECT_EQ(testsupport::countMadeGdiObjects(), before) << "GDI objects left by a closed gallery";
     // No timer survives the window: nothing is decoded any more.
     const unsigned long decodes = decodesBegun();
     const DWORD until = GetTickCount() + 200;
@@ -726,4 +727,15 @@ TEST_F(GalleryTest, APhotosCellIsTheAverageOfThePhotoAndComesOnlyFromOneTheViewe
     testsupport::writeFile(tooLarge, bytes);
     EXPECT_FALSE(LOADIMAGE(tooLarge, false));
     EXPECT_FALSE(makeGalleryCell(tooLarge, RGB(1, 2, 3)).bitmap);
+
+    // Forms the one-eighth reader leaves alone take their cell from the
+    // whole decode, as long as the viewer opens them.
+    for (const char *form : {"eighth-arithmetic.jpg", "eighth-cmyk.jpg"}) {
+        const std::string file = lowerText(dir.file(form));
+        testsupport::writeFile(file, testsupport::readFile(imgtest::fixture(form)));
+        const UniqueBitmap opened(LOADIMAGE(file, false));
+        EXPECT_EQ(static_cast<bool>(makeGalleryCell(file, RGB(1, 2, 3)).bitmap),
+                  static_cast<bool>(opened))
+            << form;
+    }
 }

@@ -67,12 +67,12 @@ TEST_F(PlaybackTest, WhileFramesWaitOnlyTheNextOneIsMadeAndADamagedFrameEndsIt) 
     bool wait = true;
     Playback player([&](UniqueBitmap frame, bool) { shown = std::move(frame); ++frames; },
                     [&wait] { return wait; });
-    const int before = testsupport::countGdiObjects();
+    const int before = testsupport::countMadeGdiObjects();
     player.start(path);
     // Frames wait: the next one is made, and no more than it, however long.
     pumpUntil([] { return false; }, 300);
     EXPECT_EQ(frames, 0);
-    EXPECT_LE(testsupport::countGdiObjects(), before + 1) << "frames were made ahead of the next";
+    EXPECT_LE(testsupport::countMadeGdiObjects(), before + 1) << "frames were made ahead of the next";
     wait = false;
     ASSERT_TRUE(pumpUntil([&] { return frames == 2; })) << frames << " frames came";
     // The third frame does not decode: the second stays, and nothing more comes.
@@ -81,7 +81,7 @@ TEST_F(PlaybackTest, WhileFramesWaitOnlyTheNextOneIsMadeAndADamagedFrameEndsIt) 
     EXPECT_EQ(frames, 2);
     EXPECT_TRUE(player.showsOwnFrame());
     shown.reset();
-    EXPECT_EQ(testsupport::countGdiObjects(), before);
+    EXPECT_EQ(testsupport::countMadeGdiObjects(), before);
 }
 
 TEST_F(PlaybackTest, AWindowThatStopsThePlaybackWhileShowingItsFrameIsSafe) {
