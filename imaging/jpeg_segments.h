@@ -146,11 +146,11 @@ template <class Read> bool frameHeaderHolds(Read &read, const JpegSegment &s) {
         s.length != 8 + 3u * static_cast<unsigned>(components))
         return false;
     for (int c = 0; c < components; ++c) {
-        BYTE spec[3]; // identifier, sampling factors, table
-        if (!read(s.at + 10 + 3 * static_cast<std::uint64_t>(c), spec, 3))
+        BYTE component[3]; // identifier, sampling factors, table
+        if (!read(s.at + 10 + 3 * static_cast<std::uint64_t>(c), component, 3))
             return false;
-        const int h = spec[1] >> 4, v = spec[1] & 15;
-        if (h < 1 || h > 4 || v < 1 || v > 4 || spec[2] > 3)
+        const int h = component[1] >> 4, v = component[1] & 15;
+        if (h < 1 || h > 4 || v < 1 || v > 4 || component[2] > 3)
             return false;
     }
     return true;
