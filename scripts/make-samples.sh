@@ -31,4 +31,12 @@ convert -size 200x600 gradient:'#34495e'-'#ecf0f1' -fill '#c0392b' -draw 'rectan
 convert -size 360x240 plasma:'#f39c12'-'#8e44ad' -seed 3 -quality 85 'Tōkyō.jpg'
 convert -size 240x240 xc:'#fdfefe' -fill '#17202a' -draw 'rectangle 0,0 119,119' \
   -draw 'rectangle 120,120 239,239' 12-quarters.gif
+# A moving picture: a dot going round, twelve frames of 8 hundredths, for ever.
+frames=()
+for i in $(seq 0 11); do
+  x=$(awk -v i="$i" 'BEGIN { printf "%d", 100 + 60 * cos(i * 3.14159265 / 6) }')
+  y=$(awk -v i="$i" 'BEGIN { printf "%d", 100 + 60 * sin(i * 3.14159265 / 6) }')
+  frames+=(\( -size 200x200 xc:'#1b2631' -fill '#f1c40f' -draw "circle $x,$y $((x + 14)),$y" \))
+done
+convert -delay 8 "${frames[@]}" -loop 0 13-orbit.gif
 ls -la "$out"
