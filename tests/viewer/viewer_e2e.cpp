@@ -236,6 +236,11 @@ HWND zoomWindow(Process &p, HWND viewing) {
     }, Millis{5000});
     return found;
 }
+// Space on the viewing window, then its zoom window once it appears.
+HWND spaceToZoom(Process &p, HWND viewing) {
+    typeKey(viewing, VK_SPACE);
+    return zoomWindow(p, viewing);
+}
 // Closed for good: destroyed, so the command that opened it has returned.
 bool gone(HWND w) {
     return waitUntil([&] { return !IsWindow(w); }, Millis{3000});
@@ -251,8 +256,7 @@ TEST_F(ViewerE2E, SpaceZoomsToTheDesktopAndEveryWayOfClosingBringsTheViewerBack)
     const Placement home = placementOf(w);
 
     auto open = [&] {
-        typeKey(w, VK_SPACE);
-        HWND z = zoomWindow(p, w);
+        HWND z = spaceToZoom(p, w);
         EXPECT_TRUE(z) << "no zoom window";
         if (z) {
             EXPECT_TRUE(placedAt(z, centredFor(1440, 1080)));
@@ -308,8 +312,7 @@ TEST_F(ViewerE2E, ZoomSizeFollowsThePicturesShape) {
     Process p(kExe, {wide});
     HWND w = viewer(p, wide);
     ASSERT_TRUE(w);
-    typeKey(w, VK_SPACE);
-    HWND z = zoomWindow(p, w);
+    HWND z = spaceToZoom(p, w);
     ASSERT_TRUE(z);
     EXPECT_TRUE(placedAt(z, centredFor(1920, 480)));
     typeKey(z, VK_SPACE);
@@ -317,8 +320,7 @@ TEST_F(ViewerE2E, ZoomSizeFollowsThePicturesShape) {
     ASSERT_TRUE(waitUntil([&] { return IsWindowVisible(w) != FALSE; }, Millis{5000}));
     pressAndWaitForTheCommand(w, VK_DOWN);
     ASSERT_TRUE(placedAt(w, centredFor(100, 50)));
-    typeKey(w, VK_SPACE);
-    z = zoomWindow(p, w);
+    z = spaceToZoom(p, w);
     ASSERT_TRUE(z);
     EXPECT_TRUE(placedAt(z, centredFor(1920, 960)));
     typeKey(z, VK_ESCAPE);
@@ -357,8 +359,7 @@ TEST_F(ViewerE2E, TheZoomWindowKeepsPixelsSharpWhenLargerAndAveragesAPictureItMa
     Process p(kExe, {checks});
     HWND w = viewer(p, checks);
     ASSERT_TRUE(w);
-    typeKey(w, VK_SPACE);
-    HWND z = zoomWindow(p, w);
+    HWND z = spaceToZoom(p, w);
     ASSERT_TRUE(z);
     ASSERT_TRUE(placedAt(z, centredFor(1920, 1080)));
     // Only the two colours, changing at the blocks' edges and nowhere else.
@@ -379,8 +380,7 @@ TEST_F(ViewerE2E, TheZoomWindowKeepsPixelsSharpWhenLargerAndAveragesAPictureItMa
     ASSERT_TRUE(waitUntil([&] { return IsWindowVisible(w) != FALSE; }, Millis{5000}));
 
     pressAndWaitForTheCommand(w, VK_DOWN);
-    typeKey(w, VK_SPACE);
-    z = zoomWindow(p, w);
+    z = spaceToZoom(p, w);
     ASSERT_TRUE(z);
     ASSERT_TRUE(placedAt(z, centredFor(1920, 1080)));
     const auto grey = [](DWORD colour) {
@@ -523,8 +523,7 @@ TEST_F(SeeThroughE2E, KeysTurnsZoomAndTheFallBackReloadShowTheBackground) {
     pressAndWaitForTheCommand(w, VK_RIGHT);
     EXPECT_TRUE(showsBackgroundThrough(w, 200, 150)) << "Right";
 
-    typeKey(w, VK_SPACE);
-    HWND z = zoomWindow(p, w);
+    HWND z = spaceToZoom(p, w);
     ASSERT_TRUE(z);
     ASSERT_TRUE(waitUntil([&] { return !IsWindowVisible(w); }, Millis{5000}));
     typeKey(z, VK_SPACE);
