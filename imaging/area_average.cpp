@@ -353,7 +353,7 @@ bool makeBand(const Band &band) noexcept {
     }
 }
 
-DWORD WINAPI bandThread(void *param) {
+DWORD WINAPI bandThread(void *param) noexcept {
     Band &band = *static_cast<Band *>(param);
     band.made = makeBand(band);
     return 0;
